@@ -1,0 +1,119 @@
+// Argument checks shared by every module's entry.
+#include "common/mex_args.h"
+
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdint>
+#include <cstring>
+
+void raise_error(const char* module, const char* kind, const char* format, ...) {
+  char id[96];
+  std::snprintf(id, sizeof id, "%s:%s", module, kind);
+  char message[512];
+  std::va_list args;
+  va_start(args, format);
+  std::vsnprintf(message, sizeof message, format, args);
+  va_end(args);
+  // The message goes through "%s": it may quote user data holding '%'.
+  mexErrMsgIdAndTxt(id, "%s", message);
+  // The host never returns here; abort is the last guard should one ever do.
+  __builtin_trap();
+}
+
+void check_counts(const char* module, int nlhs, int nrhs, int required_inputs,
+                  const char* input_count_message) {
+  if (nrhs != required_inputs) raise_error(module, "inputCount", "%s", input_count_message);
+  if (nlhs > 1) raise_error(module, "outputCount", "%s", "Too many output arguments.");
+}
+
+namespace {
+
+// "complex sparse double", "single", "cell", ... for messages.
+void describe_class(const mxArray* a, char* out, size_t size) {
+  std::snprintf(out, size, "%s%s%s", mxIsComplex(a) ? "complex " : "",
+                mxIsSparse(a) ? "sparse " : "", mxGetClassName(a));
+}
+
+bool is_real_full(const mxArray* a) { return !mxIsComplex(a) && !mxIsSparse(a); }
+
+template <class T> double first_as_double(const mxArray* a) {
+  return static_cast<double>(*static_cast<const T*>(mxGetData(a)));
+}
+
+}  // namespace
+
+double scalar_value(const char* module, InputRef in) {
+  const mxArray* a = in.array;
+  char cls[64];
+  describe_class(a, cls, sizeof cls);
+  if (!(mxIsNumeric(a) || mxIsLogical(a)) || !is_real_full(a))
+    raise_error(module, "badScalar",
+                "%s: input %d (%s) must be a real numeric or logical scalar, got a %s array.",
+                module, in.position, in.role, cls);
+  if (mxGetNumberOfElements(a) == 0)
+    raise_error(module, "emptyScalar", "%s: input %d (%s) must hold at least one element, got an empty %s array.",
+                module, in.position, in.role, cls);
+  switch (mxGetClassID(a)) {
+    case mxDOUBLE_CLASS: return first_as_double<double>(a);
+    case mxSINGLE_CLASS: return first_as_double<float>(a);
+    case mxINT8_CLASS: return first_as_double<int8_t>(a);
+    case mxUINT8_CLASS: return first_as_double<uint8_t>(a);
+    case mxINT16_CLASS: return first_as_double<int16_t>(a);
+    case mxUINT16_CLASS: return first_as_double<uint16_t>(a);
+    case mxINT32_CLASS: return first_as_double<int32_t>(a);
+    case mxUINT32_CLASS: return first_as_double<uint32_t>(a);
+    case mxINT64_CLASS: return first_as_double<int64_t>(a);
+    case mxUINT64_CLASS: return first_as_double<uint64_t>(a);
+    case mxLOGICAL_CLASS: return mxGetLogicals(a)[0] ? 1.0 : 0.0;
+    default:
+      raise_error(module, "badScalar", "%s: input %d (%s) must be a real numeric or logical scalar, got a %s array.",
+                  module, in.position, in.role, cls);
+  }
+}
+
+double* double_array(const char* module, InputRef in, uint64_t needed, const char* layout) {
+  const mxArray* a = in.array;
+  if (!mxIsDouble(a) || !is_real_full(a)) {
+    char cls[64];
+    describe_class(a, cls, sizeof cls);
+    raise_error(module, "badArray", "%s: input %d (%s) must be a real full double array, got a %s array.",
+                module, in.position, in.role, cls);
+  }
+  const uint64_t have = mxGetNumberOfElements(a);
+  if (have < needed)
+    raise_error(module, "arrayTooSmall",
+                "%s: input %d (%s) must hold at least %" PRIu64 " elements (%s), got %" PRIu64 ".",
+                module, in.position, in.role, needed, layout, have);
+  return mxGetPr(a);
+}
+
+namespace {
+
+bool overlap(const mxArray* x, const mxArray* y) {
+  const size_t nx = mxGetNumberOfElements(x), ny = mxGetNumberOfElements(y);
+  if (nx == 0 || ny == 0) return false;
+  const uintptr_t x0 = reinterpret_cast<uintptr_t>(mxGetData(x));
+  const uintptr_t y0 = reinterpret_cast<uintptr_t>(mxGetData(y));
+  const uintptr_t x1 = x0 + nx * mxGetElementSize(x);
+  const uintptr_t y1 = y0 + ny * mxGetElementSize(y);
+  return x0 < y1 && y0 < x1;
+}
+
+void check_pair(const char* module, InputRef w, InputRef other) {
+  if (overlap(w.array, other.array))
+    raise_error(module, "sharedData",
+                "%s: input %d (%s) must not share data with input %d (%s), got the same data; "
+                "pass an array created on its own (a copy made by B = A shares A's data until one changes).",
+                module, w.position, w.role, other.position, other.role);
+}
+
+}  // namespace
+
+void check_disjoint(const char* module, std::initializer_list<InputRef> written,
+                    std::initializer_list<InputRef> read) {
+  for (auto w = written.begin(); w != written.end(); ++w) {
+    for (auto r = read.begin(); r != read.end(); ++r) check_pair(module, *w, *r);
+    for (auto v = w + 1; v != written.end(); ++v) check_pair(module, *v, *w);
+  }
+}

@@ -1,0 +1,36 @@
+// Argument checks shared by every module's entry. Each check raises an
+// identified host error ("<module>:<kind>") naming the input, what was needed
+// and what came; none returns after raising, and none writes a caller array.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "mex.h"
+
+// One input as the checks see it: its 1-based position and its role.
+struct InputRef {
+  const mxArray* array;
+  int position;
+  const char* role;
+};
+
+[[noreturn]] void raise_error(const char* module, const char* kind, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// Input count first, then output count, with the fixed messages.
+void check_counts(const char* module, int nlhs, int nrhs, int required_inputs,
+                  const char* input_count_message);
+
+// The first element of a non-empty, real, full numeric or logical array, by value.
+double scalar_value(const char* module, InputRef input);
+
+// The data of a real, full double array holding at least `needed` elements;
+// `layout` describes what those elements are for the message.
+double* double_array(const char* module, InputRef input, uint64_t needed, const char* layout);
+
+// Rejects any written array whose data overlaps another written array or any
+// read array. Copies made by assignment share data until one of them changes,
+// and in-place writes would then reach the caller's other variables.
+void check_disjoint(const char* module, std::initializer_list<InputRef> written,
+                    std::initializer_list<InputRef> read);

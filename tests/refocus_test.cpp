@@ -1,0 +1,198 @@
+// The refocus kernel against its literal oracle, and the properties that a
+// wrong shift, weight or clamp would break.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "common/remapped_light_field.h"
+#include "refocus/refocus_remapped.h"
+#include "tests/reference/refocus_reference.h"
+
+namespace {
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+// Never produced by the kernel's arithmetic on the samples used here: marks
+// positions that must stay untouched.
+const double kSentinel = -12345.678;
+
+struct Case {
+  uint16_t rows, cols, C, D;
+  double alpha;
+};
+
+struct Arrays {
+  std::vector<double> source, destination, image;
+};
+
+Arrays make_run(const Case& k, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> sample(-2.0, 300.0);
+  Arrays run;
+  const size_t n = rlf_elements(k.rows, k.cols, k.C);
+  run.source.resize(n);
+  for (double& s : run.source) s = sample(rng);
+  run.destination.assign(n, kSentinel);
+  run.image.assign(size_t{k.rows} * k.cols * 3, kSentinel);
+  return run;
+}
+
+Arrays run_kernel(const Case& k, const Arrays& input) {
+  Arrays out = input;
+  refocus_remapped(out.source.data(), out.destination.data(), out.image.data(), k.cols, k.rows, k.C, k.D,
+                   k.alpha);
+  return out;
+}
+
+Arrays run_reference(const Case& k, const Arrays& input) {
+  Arrays out = input;
+  refocus_reference(out.source.data(), out.destination.data(), out.image.data(), k.cols, k.rows, k.C, k.D,
+                    k.alpha);
+  return out;
+}
+
+bool same_bits(const std::vector<double>& x, const std::vector<double>& y) {
+  return x.size() == y.size() && std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0;
+}
+
+void expect_matches_reference(const Case& k, uint32_t seed) {
+  const Arrays input = make_run(k, seed);
+  const Arrays got = run_kernel(k, input), want = run_reference(k, input);
+  EXPECT_TRUE(same_bits(got.destination, want.destination))
+      << "destination, rows " << k.rows << " cols " << k.cols << " C " << k.C << " D " << k.D << " alpha "
+      << k.alpha;
+  EXPECT_TRUE(same_bits(got.image, want.image))
+      << "image, rows " << k.rows << " cols " << k.cols << " C " << k.C << " D " << k.D << " alpha " << k.alpha;
+  EXPECT_TRUE(same_bits(got.source, input.source)) << "source changed";
+}
+
+// Visits every written position: (pixel, angular offset, plane).
+template <class F> void for_each_visited(const Case& k, F f) {
+  const RemappedLightField field{nullptr, k.rows, k.cols, k.C};
+  for (int64_t c = 0; c < k.cols; ++c)
+    for (int64_t r = 0; r < k.rows; ++r)
+      for (int64_t u = -k.D; u <= k.D; ++u)
+        for (int64_t v = -k.D; v <= k.D; ++v)
+          for (int64_t p = 0; p < 3; ++p) f(r, c, u, v, p, rlf_index(field, r, c, k.D + v, k.D + u, p));
+}
+
+TEST(RefocusRemapped, MatchesReferenceOnEdgeCases) {
+  const Case cases[] = {
+      {5, 7, 3, 1, 0.0},      {5, 7, 3, 1, -0.0},    {4, 6, 1, 0, 0.37},     {4, 6, 1, 0, -7.5},
+      {6, 5, 5, 2, 1.0},      {6, 5, 5, 2, -2.0},    {6, 5, 5, 2, 0.37},     {6, 5, 5, 2, -1.25},
+      {3, 4, 9, 4, 0.5},      {3, 4, 9, 4, 100.25},  {3, 4, 9, 4, -100.25},  {7, 3, 7, 2, 0.6},
+      {0, 5, 3, 1, 0.5},      {5, 0, 3, 1, 0.5},     {1, 1, 3, 1, 0.5},      {1, 6, 3, 1, 0.5},
+      {6, 1, 3, 1, -0.5},     {4, 4, 3, 1, 3e8},     {4, 4, 3, 1, -3e8},     {4, 4, 3, 1, 1e300},
+      {4, 4, 3, 1, -1e300},   {4, 4, 3, 1, kNaN},    {4, 4, 3, 1, kInf},     {4, 4, 3, 1, -kInf},
+      {4, 4, 3, 1, 2147483647.5}, {4, 4, 3, 1, std::numeric_limits<double>::denorm_min()},
+      {5, 4, 11, 4, 0.37},    {5, 4, 6, 2, -0.8},
+  };
+  uint32_t seed = 1;
+  for (const Case& k : cases) expect_matches_reference(k, seed++);
+}
+
+TEST(RefocusRemapped, MatchesReferenceOnRandomCalls) {
+  std::mt19937 rng(20261208);
+  std::uniform_int_distribution<int> size(0, 13), radius(0, 4), extra(0, 2), pick(0, 5);
+  std::uniform_real_distribution<double> fraction(-3.0, 3.0);
+  for (int i = 0; i < 300; ++i) {
+    Case k;
+    k.rows = static_cast<uint16_t>(size(rng));
+    k.cols = static_cast<uint16_t>(size(rng));
+    k.D = static_cast<uint16_t>(radius(rng));
+    k.C = static_cast<uint16_t>(2 * k.D + 1 + extra(rng));
+    switch (pick(rng)) {
+      case 0: k.alpha = std::round(fraction(rng)); break;                      // whole pixels
+      case 1: k.alpha = fraction(rng) * 1e6; break;                            // beyond every border
+      case 2: k.alpha = std::ldexp(std::round(fraction(rng) * 8), -3); break;  // exact halves, eighths
+      default: k.alpha = fraction(rng); break;
+    }
+    expect_matches_reference(k, static_cast<uint32_t>(i) + 1000);
+  }
+}
+
+TEST(RefocusRemapped, ZeroShiftCopiesVisitedSamplesAndAveragesByBlockArea) {
+  for (const Case k : {Case{5, 4, 3, 1, 0.0}, Case{4, 3, 6, 2, 0.0}, Case{3, 3, 1, 0, 0.0}}) {
+    const Arrays in = make_run(k, 7);
+    const Arrays out = run_kernel(k, in);
+    std::vector<double> sum(size_t{k.rows} * k.cols * 3, 0.0);
+    for_each_visited(k, [&](int64_t r, int64_t c, int64_t, int64_t, int64_t p, int64_t i) {
+      EXPECT_EQ(out.destination[i], in.source[i]);
+      sum[image_index(k.rows, k.cols, r, c, p)] += in.source[i];
+    });
+    for (size_t i = 0; i < sum.size(); ++i) EXPECT_EQ(out.image[i], sum[i] / (k.C * k.C)) << i;
+  }
+}
+
+TEST(RefocusRemapped, BlockPositionsBeyondTwiceTheRadiusStayUntouched) {
+  const Case k{4, 5, 7, 2, 0.37};
+  const Arrays out = run_kernel(k, make_run(k, 3));
+  std::vector<bool> visited(out.destination.size(), false);
+  for_each_visited(k, [&](int64_t, int64_t, int64_t, int64_t, int64_t, int64_t i) { visited[i] = true; });
+  for (size_t i = 0; i < visited.size(); ++i)
+    EXPECT_EQ(visited[i], out.destination[i] != kSentinel) << "position " << i;
+}
+
+// Whole-pixel shifts, including ones far past every border and the enormous
+// alpha whose neighbour choice is ours: every value is the sample of the
+// neighbour block, at the same angular position, that the clamped shift names.
+TEST(RefocusRemapped, WholePixelShiftsCopyClampedNeighbourSamples) {
+  const Case cases[] = {{5, 6, 5, 2, 1.0}, {5, 6, 5, 2, -2.0}, {5, 6, 5, 2, 9.0}, {5, 6, 5, 2, 1e300},
+                        {5, 6, 5, 2, -1e300}, {5, 6, 5, 2, 3e8}};
+  for (const Case& k : cases) {
+    const Arrays in = make_run(k, 11);
+    const Arrays out = run_kernel(k, in);
+    const RemappedLightField field{nullptr, k.rows, k.cols, k.C};
+    auto shifted = [&](int64_t x, int64_t offset, int64_t bound) {
+      const double p = static_cast<double>(offset) * -k.alpha + static_cast<double>(x);
+      return p <= 0 ? 0 : p >= bound - 1 ? bound - 1 : static_cast<int64_t>(p);
+    };
+    for_each_visited(k, [&](int64_t r, int64_t c, int64_t u, int64_t v, int64_t p, int64_t i) {
+      const int64_t from = rlf_index(field, shifted(r, v, k.rows), shifted(c, u, k.cols), k.D + v, k.D + u, p);
+      EXPECT_EQ(out.destination[i], in.source[from]) << "alpha " << k.alpha << " at " << i;
+    });
+  }
+}
+
+// With one column of blocks, positive alpha at u > 0 looks left of column 0:
+// a wrong sign would read an unclamped column.
+TEST(RefocusRemapped, NegativeAlphaShiftsTheOtherWay) {
+  const Case k{1, 3, 3, 1, 1.0};
+  Arrays in = make_run(k, 5);
+  const RemappedLightField field{nullptr, k.rows, k.cols, k.C};
+  for (const double alpha : {1.0, -1.0}) {
+    Case kk = k;
+    kk.alpha = alpha;
+    const Arrays out = run_kernel(kk, in);
+    // Offset u = +1 of pixel column 1 reads column 1 - alpha.
+    const int64_t from_col = alpha > 0 ? 0 : 2;
+    EXPECT_EQ(out.destination[rlf_index(field, 0, 1, 1, 2, 0)], in.source[rlf_index(field, 0, from_col, 1, 2, 0)]);
+  }
+}
+
+TEST(RefocusRemapped, NonFiniteAlphaWritesNaNEverywhere) {
+  for (const double alpha : {kNaN, kInf, -kInf}) {
+    const Case k{4, 3, 5, 2, alpha};
+    const Arrays out = run_kernel(k, make_run(k, 2));
+    for_each_visited(k, [&](int64_t, int64_t, int64_t, int64_t, int64_t, int64_t i) {
+      EXPECT_TRUE(std::isnan(out.destination[i])) << i;
+    });
+    for (double v : out.image) EXPECT_TRUE(std::isnan(v));
+  }
+}
+
+TEST(RefocusRemapped, EmptyGridWritesNothing) {
+  for (const Case k : {Case{0, 4, 3, 1, 0.5}, Case{4, 0, 3, 1, 0.5}}) {
+    std::vector<double> destination(8, kSentinel), image(8, kSentinel);
+    const double source[1] = {1.0};
+    refocus_remapped(source, destination.data(), image.data(), k.cols, k.rows, k.C, k.D, k.alpha);
+    for (double v : destination) EXPECT_EQ(v, kSentinel);
+    for (double v : image) EXPECT_EQ(v, kSentinel);
+  }
+}
+
+}  // namespace
