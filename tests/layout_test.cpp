@@ -33,7 +33,8 @@ TEST(ScalarArg, Uint16ReducesModulo65536) {
 }
 
 TEST(Layout, IndicesBeyond32Bits) {
-  const RemappedLightField f{nullptr, 65535, 65535, 65535};
+  // Two columns: with 65535 of them the plane size, 65535^4, would pass 2^63.
+  const RemappedLightField f{nullptr, 65535, 2, 65535};
   const int64_t C = 65535, height = int64_t{65535} * C;
   EXPECT_EQ(rlf_index(f, 0, 0, 0, 0, 0), 0);
   EXPECT_EQ(rlf_index(f, 1, 0, 2, 0, 0), C + 2);
