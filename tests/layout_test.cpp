@@ -40,7 +40,7 @@ TEST(ScalarArg, Uint16ReducesModulo65536) {
 TEST(Layout, IndicesBeyond32BitsMatchWideArithmetic) {
   const struct { int64_t rows, cols, C; } sizes[] = {
       {3000, 3000, 17}, {65535, 65535, 1}, {65535, 1, 65535}, {1, 65535, 65535}, {65535, 65535, 2},
-      {65535, 65535, 16384}, {46341, 46341, 1}, {1, 1, 65535},
+      {65535, 65535, 16384}, {46341, 46341, 1}, {1, 1, 65535}, {65535, 2, 65535},
   };
   for (const auto& z : sizes) {
     const RemappedLightField f{nullptr, z.rows, z.cols, z.C};
@@ -66,6 +66,25 @@ TEST(Layout, IndicesBeyond32BitsMatchWideArithmetic) {
   EXPECT_EQ(map_index(70000, 69999, 70000), int64_t{70000} * 70000 + 69999);
   EXPECT_EQ(image_index(70000, 70000, 0, 0, 2), int64_t{2} * 70000 * 70000);
   EXPECT_EQ(image_index(65535, 65535, 65534, 65534, 2), int64_t{3} * 65535 * 65535 - 1);
+}
+
+// Error messages name a sample's place from its index alone.
+TEST(Layout, PlaceInvertsIndex) {
+  const RemappedLightField fields[] = {{nullptr, 3, 4, 5}, {nullptr, 1, 1, 1}, {nullptr, 2, 7, 1}, {nullptr, 5, 1, 3}};
+  for (const RemappedLightField& f : fields) {
+    for (int64_t k = 0; k < 3; ++k)
+      for (int64_t c = 0; c < f.cols; ++c)
+        for (int64_t r = 0; r < f.rows; ++r)
+          for (int64_t a = 0; a < f.angular_size; ++a)
+            for (int64_t b = 0; b < f.angular_size; ++b) {
+              const RlfPlace p = rlf_place(f, rlf_index(f, r, c, a, b, k));
+              ASSERT_TRUE(p.r == r && p.c == c && p.a == a && p.b == b && p.k == k)
+                  << r << " " << c << " " << a << " " << b << " " << k;
+            }
+  }
+  const RemappedLightField big{nullptr, 3000, 3000, 17};
+  const RlfPlace p = rlf_place(big, rlf_index(big, 2999, 2998, 16, 3, 2));
+  EXPECT_TRUE(p.r == 2999 && p.c == 2998 && p.a == 16 && p.b == 3 && p.k == 2);
 }
 
 // The counts each entry needs before it hands pointers to a kernel. A count
