@@ -33,17 +33,17 @@ TEST(ScalarArg, Uint16ReducesModulo65536) {
 }
 
 TEST(Layout, IndicesBeyond32Bits) {
-  const RemappedLightField f{nullptr, 65535, 65535, 65535};
-  const int64_t C = 65535, height = int64_t{65535} * C;
+  const int64_t rows = 3000, cols = 5000, C = 255;
+  const RemappedLightField f{nullptr, rows, cols, C};
+  const int64_t height = rows * C, plane = height * cols * C;
   EXPECT_EQ(rlf_index(f, 0, 0, 0, 0, 0), 0);
   EXPECT_EQ(rlf_index(f, 1, 0, 2, 0, 0), C + 2);
   EXPECT_EQ(rlf_index(f, 0, 1, 0, 0, 0), C * height);
-  EXPECT_GT(rlf_index(f, 0, 1, 0, 0, 0), int64_t{1} << 32);
-  EXPECT_EQ(rlf_index(f, 65534, 0, C - 1, 0, 0), height - 1);
-  const RemappedLightField small{nullptr, 3000, 3000, 17};
-  const int64_t plane = int64_t{3000} * 17 * 3000 * 17;
-  EXPECT_GT(plane, int64_t{1} << 31);
-  EXPECT_EQ(rlf_index(small, 2999, 2999, 16, 16, 2), 3 * plane - 1);
+  EXPECT_EQ(rlf_index(f, rows - 1, 0, C - 1, 0, 0), height - 1);
+  EXPECT_EQ(rlf_index(f, 0, 0, 0, 0, 1), plane);
+  EXPECT_GT(plane, int64_t{1} << 36);
+  EXPECT_EQ(rlf_index(f, rows - 1, cols - 1, C - 1, C - 1, 2), 3 * plane - 1);
+  EXPECT_EQ(rlf_index(f, 17, 4321, 5, 200, 1), (17 * C + 5) + (4321 * C + 200) * height + plane);
   EXPECT_EQ(map_index(70000, 69999, 70000), int64_t{70000} * 70000 + 69999);
   EXPECT_EQ(image_index(70000, 70000, 0, 0, 2), int64_t{2} * 70000 * 70000);
 }
