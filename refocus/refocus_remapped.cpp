@@ -26,7 +26,9 @@ void refocus_remapped(const double* source, double* destination, double* image, 
   const int64_t D = angular_radius;
   const int64_t C = angular_size;
   const double block = static_cast<double>(C * C);
-  const double neg_alpha = alpha * -1.0;
+  // alpha * -1.0 keeps a NaN's sign bit on IEEE hardware, but compilers fold
+  // the product into a sign flip; only non-NaN values may be negated.
+  const double neg_alpha = std::isnan(alpha) ? alpha : -alpha;
   for (int64_t c = 0; c < cols; ++c) {
     for (int64_t r = 0; r < rows; ++r) {
       double sum[3] = {0.0, 0.0, 0.0};

@@ -40,7 +40,7 @@ TEST(ScalarArg, Uint16ReducesModulo65536) {
 TEST(Layout, IndicesBeyond32BitsMatchWideArithmetic) {
   const struct { int64_t rows, cols, C; } sizes[] = {
       {3000, 3000, 17}, {65535, 65535, 1}, {65535, 1, 65535}, {1, 65535, 65535}, {65535, 65535, 2},
-      {65535, 65535, 16384}, {46341, 46341, 1}, {1, 1, 65535}, {65535, 2, 65535},
+      {65535, 65535, 16384}, {46341, 46341, 1}, {1, 1, 65535}, {65535, 2, 65535}, {3000, 5000, 255},
   };
   for (const auto& z : sizes) {
     const RemappedLightField f{nullptr, z.rows, z.cols, z.C};

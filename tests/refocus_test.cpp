@@ -56,7 +56,6 @@ Arrays run_reference(const Case& k, const Arrays& input) {
 }
 
 bool same_bits(const std::vector<double>& x, const std::vector<double>& y) {
-  // memcmp must not see the null data of an empty vector, even for zero bytes.
   return x.size() == y.size() && (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0);
 }
 

@@ -3,6 +3,13 @@ function h = lf_test_helpers()
   h.same_bits = @same_bits;
   h.expect_error = @expect_error;
   h.check = @check;
+  h.snapshot = @snapshot;
+end
+
+% Real copies (not shared-data copies) of the arrays' bits, to prove later
+% that a call left them unchanged.
+function bits = snapshot(varargin)
+  bits = cellfun(@(a) typecast(a(:), 'uint64'), varargin, 'UniformOutput', false);
 end
 
 % Bit-for-bit equality, telling negative zero from zero.
