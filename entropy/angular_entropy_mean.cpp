@@ -10,6 +10,9 @@
 
 void angular_entropy_mean(const double* source, double* map, int32_t cols, int32_t rows,
                           int32_t angular_size) {
+  // An empty grid writes nothing; returning at once spares walking up to
+  // 2^31 - 1 rows of no columns, which unoptimised builds do row by row.
+  if (rows <= 0 || cols <= 0) return;
   const RemappedLightField field{source, rows, cols, angular_size};
   float histograms[3][kBins];
   for (int64_t r = 0; r < rows; ++r) {
