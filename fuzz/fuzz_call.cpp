@@ -15,9 +15,6 @@
 
 namespace {
 
-// Arrays stay small so that every execution is quick; a call that needs more
-// gets a small array and must be rejected.
-constexpr uint64_t kMaxElements = uint64_t{1} << 15;
 constexpr int kMaxExtraInputs = 3;
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -290,7 +287,8 @@ mxArray* decode_scalar_input(Bytes& in, CallBuilder& b) {
   return a;
 }
 
-mxArray* decode_array_input(Bytes& in, CallBuilder& b, uint64_t needed, const std::vector<Input>& earlier) {
+mxArray* decode_array_input(Bytes& in, CallBuilder& b, uint64_t needed, uint64_t max_elements,
+                            const std::vector<Input>& earlier) {
   const uint8_t alias = in.u8();
   if (alias >= 216 && !earlier.empty()) {
     const mxArray* other = earlier[in.u8() % earlier.size()].array;
@@ -317,7 +315,7 @@ mxArray* decode_array_input(Bytes& in, CallBuilder& b, uint64_t needed, const st
   else if (count >= 192) n = 0;
   else if (count >= 160) n = needed + 1 + count % 4;
   else if (count >= 128) n = needed ? needed - 1 : 0;
-  if (n > kMaxElements) n = in.u8() % 64;
+  if (n > max_elements) n = in.u8() % 64;
   std::vector<size_t> dims{n, 1};
   if (count & 1) dims = {1, n};
   if (n % 3 == 0 && (count & 2)) dims = {n / 3, 1, 3};
@@ -357,8 +355,8 @@ struct Report {
   int nlhs, nrhs;
   const std::vector<Input>& inputs;
 
-  [[noreturn]] void fail(const char* what, const std::string& detail) const {
-    std::fprintf(stderr, "\n%s: %s %s\ncall: nlhs %d, nrhs %d\n", module.name, what, detail.c_str(), nlhs, nrhs);
+  void dump() const {
+    std::fprintf(stderr, "call: nlhs %d, nrhs %d\n", nlhs, nrhs);
     for (size_t i = 0; i < inputs.size(); ++i) {
       const mxArray* a = inputs[i].array;
       std::fprintf(stderr, "  input %zu (%s): %s%s%s numel %zu stored %zu data %p (%s)", i + 1,
@@ -367,6 +365,10 @@ struct Report {
       if (valid_scalar(a)) std::fprintf(stderr, " first %.17g", first_value(a));
       std::fprintf(stderr, "\n");
     }
+  }
+  [[noreturn]] void fail(const char* what, const std::string& detail) const {
+    std::fprintf(stderr, "\n%s: %s %s\n", module.name, what, detail.c_str());
+    dump();
     std::abort();
   }
 };
@@ -482,6 +484,26 @@ void check_blocks(const Report& report, const CallBuilder& builder, const std::v
 
 }  // namespace
 
+bool samples_within(const double* samples, uint64_t count, float low, float high) {
+  for (uint64_t i = 0; i < count; ++i) {
+    const double x = samples[i];
+    // Narrowing a double beyond the single-precision range is undefined.
+    if (!(std::fabs(x) <= FLT_MAX)) return false;
+    const float f = static_cast<float>(x);
+    if (!(f > low && f < high)) return false;
+  }
+  return true;
+}
+
+unsigned __int128 elements(std::initializer_list<int64_t> sizes) {
+  unsigned __int128 n = 1;
+  for (int64_t s : sizes) {
+    if (s <= 0) return 0;
+    n *= static_cast<unsigned __int128>(s);
+  }
+  return n;
+}
+
 int run_fuzz_call(const ModuleSpec& module, const uint8_t* data, size_t size) {
   Bytes in(data, size);
   CallBuilder builder;
@@ -512,12 +534,12 @@ int run_fuzz_call(const ModuleSpec& module, const uint8_t* data, size_t size) {
     uint64_t needed = in.u8() % 64;
     if ((role == Role::Source || role == Role::Written) && scalars_ok && nrhs == required) {
       const unsigned __int128 n = module.needed(call, i);
-      needed = n > kMaxElements ? kMaxElements + 1 : static_cast<uint64_t>(n);
+      needed = n > module.max_elements ? module.max_elements + 1 : static_cast<uint64_t>(n);
     }
     if (role == Role::Ignored && (in.u8() & 1)) {
       inputs[i] = {decode_scalar_input(in, builder), role, "scalar"};
     } else {
-      const mxArray* a = decode_array_input(in, builder, needed, arrays_so_far);
+      const mxArray* a = decode_array_input(in, builder, needed, module.max_elements, arrays_so_far);
       inputs[i] = {const_cast<mxArray*>(a), role, "array"};
       for (const Input& e : arrays_so_far)
         if (e.array == a) inputs[i].made = "same array as an earlier input";
@@ -537,6 +559,9 @@ int run_fuzz_call(const ModuleSpec& module, const uint8_t* data, size_t size) {
   }
 
   const Verdict verdict = judge(module, nlhs, inputs, call, scalars_ok);
+  // LF_FUZZ_PRINT_CALLS=1 shows what inputs decode to (seeds, artifacts).
+  static const bool print_calls = std::getenv("LF_FUZZ_PRINT_CALLS") != nullptr;
+  if (print_calls) Report{module, nlhs, nrhs, inputs}.dump();
 
   mxArray* plhs[4] = {nullptr, nullptr, nullptr, nullptr};
   std::vector<const mxArray*> prhs(nrhs + 1, nullptr);

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,6 +47,16 @@ struct ModuleSpec {
   // The literal implementation: writes into out[i] (copies of the written
   // arrays, null for every other input) what the module must write.
   void (*reference)(const Call& call, const std::vector<double*>& out);
+  // Largest array the decoder makes: calls stay quick (a larger need gets a
+  // small array, which must be rejected).
+  uint64_t max_elements = uint64_t{1} << 15;
 };
 
 int run_fuzz_call(const ModuleSpec& module, const uint8_t* data, size_t size);
+
+// Whether the single-precision value of each of the `count` samples lies
+// strictly between `low` and `high` (NaN never does).
+bool samples_within(const double* samples, uint64_t count, float low, float high);
+
+// The product of sizes as an element count: none when any size is not positive.
+unsigned __int128 elements(std::initializer_list<int64_t> sizes);
