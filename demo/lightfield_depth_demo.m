@@ -83,11 +83,10 @@ function result = lightfield_depth_demo(varargin)
   files{end + 1} = write_png(out, sprintf('refocused_near_%+.2f.png', shifts(near)), images(:, :, :, near) / 255);
   files{end + 1} = write_png(out, sprintf('refocused_middle_%+.2f.png', shifts(middle)), images(:, :, :, middle) / 255);
   files{end + 1} = write_png(out, sprintf('refocused_far_%+.2f.png', shifts(far)), images(:, :, :, far) / 255);
-  elim = [0 max([entropy(:); plane_maps{1}(:); plane_maps{2}(:); plane_maps{3}(:); eps])];
+  elim = [0 ceil(2 * max([entropy(:); plane_maps{1}(:); plane_maps{2}(:); plane_maps{3}(:); 0.5])) / 2];
   files{end + 1} = write_png(out, sprintf('entropy_varnel_%+.2f.png', shifts(middle)), ...
                              with_colour_bar(entropy(:, :, middle), elim, @viridis_like));
-  gap = ones(rows, 4) * elim(1);
-  gap(:) = NaN;
+  gap = nan(rows, 4);
   files{end + 1} = write_png(out, sprintf('entropy_tressik_planes_%+.2f.png', shifts(middle)), ...
                              with_colour_bar([plane_maps{1}, gap, plane_maps{2}, gap, plane_maps{3}], ...
                                              elim, @viridis_like));
@@ -144,12 +143,9 @@ end
 
 function s = label(value)
   if abs(value - round(value)) < 1e-9
-    s = sprintf('%+d', round(value));
+    s = sprintf('%d', round(value));
   else
-    s = sprintf('%+.1f', value);
-  end
-  if value == 0
-    s = '0';
+    s = sprintf('%.1f', value);
   end
 end
 
