@@ -2,6 +2,7 @@
 #include "common/mex_args.h"
 
 #include <cinttypes>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdint>
@@ -116,4 +117,20 @@ void check_disjoint(const char* module, std::initializer_list<InputRef> written,
     for (auto r = read.begin(); r != read.end(); ++r) check_pair(module, *w, *r);
     for (auto v = w + 1; v != written.end(); ++v) check_pair(module, *v, *w);
   }
+}
+
+void reject_sample(const char* module, InputRef in, const RemappedLightField& field, int64_t index,
+                   const char* expected) {
+  const double value = field.data[index];
+  char shown[32];
+  // In the host's own spelling, which printf does not use for these.
+  if (std::isnan(value)) std::snprintf(shown, sizeof shown, "NaN");
+  else if (std::isinf(value)) std::snprintf(shown, sizeof shown, value > 0 ? "Inf" : "-Inf");
+  else std::snprintf(shown, sizeof shown, "%.17g", value);
+  const RlfPlace p = rlf_place(field, index);
+  raise_error(module, "sampleOutOfRange",
+              "input %d (%s) must hold samples %s, got %s at element %" PRId64 " (pixel (%" PRId64
+              ", %" PRId64 "), angular sample (%" PRId64 ", %" PRId64 "), plane %" PRId64 "; 1-based).",
+              in.position, in.role, expected, shown, index + 1, p.r + 1, p.c + 1, p.a + 1, p.b + 1,
+              p.k + 1);
 }

@@ -17,6 +17,7 @@ function [S, T, I] = arrays(rows, cols, C)
 end
 
 function check_against_literal()
+  h = lf_test_helpers();
   % cols, rows, C, D, alpha
   cases = {
     50, 40,  9, 4, 0.37
@@ -37,11 +38,11 @@ function check_against_literal()
     [cols, rws, C, D, alpha] = cases{n, :};
     [S, T, I] = arrays(rws, cols, C);
     [T_want, I_want] = refocus_literal(cols, rws, C, D, S, T + 0, I + 0, alpha);
-    S_before = snapshot(S);
+    S_before = h.snapshot(S);
     olmarin(cols, rws, C, D, S, T, I, alpha);
-    assert(same_bits(T, T_want), 'destination differs: case %d', n);
-    assert(same_bits(I, I_want), 'image differs: case %d', n);
-    assert(isequal(snapshot(S), S_before), 'source changed: case %d', n);
+    h.same_bits(T, T_want, sprintf('destination, case %d', n));
+    h.same_bits(I, I_want, sprintf('image, case %d', n));
+    h.check(isequal(h.snapshot(S), S_before), 'source changed: case %d', n);
   end
 
   % An enormous alpha moves every sample past the border: each written value
@@ -49,10 +50,11 @@ function check_against_literal()
   [S, T, I] = arrays(6, 5, 9);
   olmarin(5, 6, 9, 4, S, T, I, 1e300);
   written = T(T ~= -7);
-  assert(numel(written) == numel(S) && all(ismember(written, S(:))), 'alpha = 1e300 wrote non-samples');
+  h.check(numel(written) == numel(S) && all(ismember(written, S(:))), 'alpha = 1e300 wrote non-samples');
 end
 
 function check_scalar_conversion()
+  h = lf_test_helpers();
   [S, T, I] = arrays(4, 5, 3);
   [T_want, I_want] = refocus_literal(5, 4, 3, 1, S, T + 0, I + 0, 0.75);
   % Each call names the same sizes in another way: truncation (7.9 -> 7 style),
@@ -68,28 +70,30 @@ function check_scalar_conversion()
     a = calls{n};
     T(:) = -7; I(:) = -7;
     olmarin(a{1}, a{2}, a{3}, a{4}, S, T, I, a{5});
-    assert(same_bits(T, T_want) && same_bits(I, I_want), 'scalar form %d gave another result', n);
+    h.same_bits(T, T_want, sprintf('destination, scalar form %d', n));
+    h.same_bits(I, I_want, sprintf('image, scalar form %d', n));
   end
   % -1 becomes 65535, and 65536, NaN and Inf become 0 (nothing to do).
   [T0, I0] = deal(T + 0, I + 0);
   olmarin(65536, 4, 3, 1, S, T, I, 0.5);
   olmarin(NaN, 4, 3, 1, S, T, I, 0.5);
   olmarin(5, Inf, 3, 1, S, T, I, 0.5);
-  assert(same_bits(T, T0) && same_bits(I, I0), 'a size converting to 0 wrote something');
-  expect_error(@() olmarin(-1, 4, 3, 1, S, T, I, 0.5), 'olmarin:arrayTooSmall');
+  h.same_bits(T, T0, 'destination after sizes converting to 0');
+  h.same_bits(I, I0, 'image after sizes converting to 0');
+  h.expect_error('olmarin:arrayTooSmall', @() olmarin(-1, 4, 3, 1, S, T, I, 0.5));
 end
 
 function check_counts()
+  h = lf_test_helpers();
   [S, T, I] = arrays(2, 3, 3);
-  % Octave prefixes every MEX error message with the module's name.
-  msg_in = 'olmarin: Eight input arguments required.';
-  expect_error(@() olmarin(), 'olmarin:inputCount', msg_in);
-  expect_error(@() olmarin(3, 2, 3, 1, S, T, I), 'olmarin:inputCount', msg_in);
-  expect_error(@() olmarin(3, 2, 3, 1, S, T, I, 0.5, 1), 'olmarin:inputCount', msg_in);
+  msg_in = 'Eight input arguments required.';
+  h.expect_error('olmarin:inputCount', @() olmarin(), msg_in);
+  h.expect_error('olmarin:inputCount', @() olmarin(3, 2, 3, 1, S, T, I), msg_in);
+  h.expect_error('olmarin:inputCount', @() olmarin(3, 2, 3, 1, S, T, I, 0.5, 1), msg_in);
   % The input count wins even when two outputs are asked for.
-  expect_error(@() two_outputs(3, 2, 3, 1, S, T, I), 'olmarin:inputCount', msg_in);
-  expect_error(@() two_outputs(3, 2, 3, 1, S, T, I, 0.5), 'olmarin:outputCount', 'olmarin: Too many output arguments.');
-  assert(all(T(:) == -7) && all(I(:) == -7), 'a count error wrote');
+  h.expect_error('olmarin:inputCount', @() two_outputs(3, 2, 3, 1, S, T, I), msg_in);
+  h.expect_error('olmarin:outputCount', @() two_outputs(3, 2, 3, 1, S, T, I, 0.5), 'Too many output arguments.');
+  h.check(all(T(:) == -7) && all(I(:) == -7), 'a count error wrote');
 
   % One output asked: the results are written, no output is assigned.
   [T_want, I_want] = refocus_literal(3, 2, 3, 1, S, T + 0, I + 0, 0.5);
@@ -97,9 +101,10 @@ function check_counts()
     x = olmarin(3, 2, 3, 1, S, T, I, 0.5); %#ok<NASGU>
     error('test:assigned', 'olmarin assigned an output');
   catch err
-    assert(~strcmp(err.identifier, 'test:assigned'), err.message);
+    h.check(~strcmp(err.identifier, 'test:assigned'), err.message);
   end
-  assert(same_bits(T, T_want) && same_bits(I, I_want), 'one-output call did not write its results');
+  h.same_bits(T, T_want, 'destination after a one-output call');
+  h.same_bits(I, I_want, 'image after a one-output call');
 end
 
 function two_outputs(varargin)
@@ -107,6 +112,7 @@ function two_outputs(varargin)
 end
 
 function check_rejections()
+  h = lf_test_helpers();
   [S, T, I] = arrays(4, 5, 3);
   good = {5, 4, 3, 1, S, T, I, 0.5};
   % Each row: input position, replacement value, expected identifier.
@@ -133,9 +139,9 @@ function check_rejections()
   for n = 1:rows(bad)
     args = good;
     args{bad{n, 1}} = bad{n, 2};
-    before = snapshot(S, T, I);
-    expect_error(@() olmarin(args{:}), bad{n, 3});
-    assert(isequal(snapshot(S, T, I), before), 'rejected call %d changed an array', n);
+    before = h.snapshot(S, T, I);
+    h.expect_error(bad{n, 3}, @() olmarin(args{:}));
+    h.check(isequal(h.snapshot(S, T, I), before), 'rejected call %d changed an array', n);
   end
 
   % Shared data: a copy made by assignment, the same variable twice, and the
@@ -149,8 +155,8 @@ function check_rejections()
     {5, 4, 3, 1, S, T, I2, 0.5}
   };
   for n = 1:numel(shared)
-    before = snapshot(S, T, I);
-    expect_error(@() olmarin(shared{n}{:}), 'olmarin:sharedData');
-    assert(isequal(snapshot(S, T, I), before), 'shared-data call %d changed an array', n);
+    before = h.snapshot(S, T, I);
+    h.expect_error('olmarin:sharedData', @() olmarin(shared{n}{:}));
+    h.check(isequal(h.snapshot(S, T, I), before), 'shared-data call %d changed an array', n);
   end
 end
