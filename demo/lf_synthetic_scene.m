@@ -114,13 +114,20 @@ function [img, depth] = render_view(rows, cols, u, v, surfaces, textures)
     dmap = repmat(d, rows, 1);
     front = inside & (dmap > depth);
     depth(front) = dmap(front);
+    % The texture only over the rows and columns where the surface shows.
+    rs = find(any(front, 2));
+    cs = find(any(front, 1));
+    if isempty(rs)
+      continue;
+    end
     t = textures(i);
-    shade = texture_wave(t, 1, x, d * v, r);
+    shown = front(rs, cs);
+    shade = texture_wave(t, 1, x(cs), d(cs) * v, r(rs));
     for k = 1:3
-      plane = 255 * (t.colour(k) * (0.55 + 0.45 * shade) + 0.1 * texture_wave(t, k + 1, x, d * v, r));
-      layer = img(:, :, k);
-      layer(front) = min(max(plane(front), 0), 255);
-      img(:, :, k) = layer;
+      plane = 255 * (t.colour(k) * (0.55 + 0.45 * shade) + 0.1 * texture_wave(t, k + 1, x(cs), d(cs) * v, r(rs)));
+      layer = img(rs, cs, k);
+      layer(shown) = min(max(plane(shown), 0), 255);
+      img(rs, cs, k) = layer;
     end
   end
 end

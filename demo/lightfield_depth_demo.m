@@ -83,7 +83,7 @@ function result = lightfield_depth_demo(varargin)
   files{end + 1} = write_png(out, sprintf('refocused_near_%+.2f.png', shifts(near)), images(:, :, :, near) / 255);
   files{end + 1} = write_png(out, sprintf('refocused_middle_%+.2f.png', shifts(middle)), images(:, :, :, middle) / 255);
   files{end + 1} = write_png(out, sprintf('refocused_far_%+.2f.png', shifts(far)), images(:, :, :, far) / 255);
-  elim = [0 ceil(2 * max([entropy(:); plane_maps{1}(:); plane_maps{2}(:); plane_maps{3}(:); 0.5])) / 2];
+  elim = [0 ceil(max([entropy(:); plane_maps{1}(:); plane_maps{2}(:); plane_maps{3}(:); 1]))];
   files{end + 1} = write_png(out, sprintf('entropy_varnel_%+.2f.png', shifts(middle)), ...
                              with_colour_bar(entropy(:, :, middle), elim, @viridis_like));
   gap = nan(rows, 4);
@@ -107,10 +107,12 @@ function file = write_png(folder, name, rgb)
 end
 
 function out = absolute(folder)
-  here = pwd;
-  cd(folder);
-  out = pwd;
-  cd(here);
+  % Without cd: a relative folder on the caller's path would stop resolving.
+  if isempty(regexp(folder, '^([\\/~]|[A-Za-z]:)', 'once'))
+    out = fullfile(pwd, folder);
+  else
+    out = folder;
+  end
 end
 
 function rgb = with_colour_bar(values, limits, colour_map)

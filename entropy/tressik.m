@@ -3,8 +3,8 @@ function tressik(varargin)
 %   TRESSIK(COLS, ROWS, C, X, S, Y, M0, M1, M2) builds, for every pixel of
 %   the remapped light field S and each colour plane, a 256-bin histogram of
 %   the pixel's C x C angular samples, and writes its entropy in nats,
-%   -sum(p .* log(p)), into M0 (first plane), M1 (second) and M2 (third), in
-%   place. Samples are binned by truncation toward zero (varnel rounds).
+%   -sum(p .* log(p)), in place into M0 (first plane), M1 (second) and M2
+%   (third). Samples are binned by truncation toward zero (varnel rounds).
 %   The module returns nothing.
 %
 %   Arguments

@@ -2,6 +2,7 @@
 % that then serves alone: the modules give the literal results, their help
 % and the helpers sit beside them.
 function test_build_modules(source_root)
+  h = lf_test_helpers();
   folder = tempname();
   cleanup = onCleanup(@() remove_folder(folder));
   built_into = build_modules(folder);
@@ -31,7 +32,8 @@ function test_build_modules(source_root)
     I = zeros(rows, cols, 3) - 7;
     [T_want, I_want] = refocus_literal(cols, rows, C, D, S, T + 0, I + 0, alpha);
     olmarin(cols, rows, C, D, S, T, I, alpha);
-    assert(same_bits(T, T_want) && same_bits(I, I_want), 'olmarin built by build_modules differs at %g', alpha);
+    h.same_bits(T, T_want, sprintf('destination of olmarin built by build_modules, alpha %g', alpha));
+    h.same_bits(I, I_want, sprintf('image of olmarin built by build_modules, alpha %g', alpha));
   end
   if any(strcmp(modules, 'varnel'))
     % Plane 0: two samples of 10 and two of 20, the others all equal.

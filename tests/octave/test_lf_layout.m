@@ -1,14 +1,15 @@
 % Views to the remapped layout and back, element placement, and reading a
 % folder of view images in row-major grid order.
 function test_lf_layout()
-  check_round_trip();
+  h = lf_test_helpers();
+  check_round_trip(h);
   check_placement();
-  check_read_views();
-  check_rejections();
+  check_read_views(h);
+  check_rejections(h);
   disp('test_lf_layout: all checks passed');
 end
 
-function check_round_trip()
+function check_round_trip(h)
   rand('seed', 7);
   % C, rows, cols, planes
   cases = {
@@ -27,8 +28,8 @@ function check_round_trip()
     assert(isequal(size(R, 1), r * C) && isequal(size(R, 2), c * C) && size(R, 3) == k, ...
            'case %d: remapped size %s', n, mat2str(size(R)));
     W = lf_remapped_to_views(R, C);
-    assert(same_bits(W, V), 'case %d: views -> remapped -> views changed the values', n);
-    assert(same_bits(lf_views_to_remapped(W), R), 'case %d: remapped -> views -> remapped changed the values', n);
+    h.same_bits(W, V, sprintf('case %d: views -> remapped -> views', n));
+    h.same_bits(lf_views_to_remapped(W), R, sprintf('case %d: remapped -> views -> remapped', n));
   end
   % Integer views come back as doubles of the same values.
   V = uint8(randi([0 255], 3, 3, 4, 5, 3));
@@ -51,7 +52,7 @@ function check_placement()
   end, end, end, end, end
 end
 
-function check_read_views()
+function check_read_views(h)
   folder = tempname();
   mkdir(folder);
   cleanup = onCleanup(@() remove_folder(folder));
@@ -80,11 +81,11 @@ function check_read_views()
 
   % Five images make no square grid.
   delete(fullfile(folder, 'view_1*.png'));
-  expect_error(@() lf_read_views(folder), 'lf_read_views:notSquare');
-  expect_error(@() lf_read_views(fullfile(folder, 'none')), 'lf_read_views:noViews');
+  h.expect_error('lf_read_views:notSquare', @() lf_read_views(folder));
+  h.expect_error('lf_read_views:noViews', @() lf_read_views(fullfile(folder, 'none')));
 end
 
-function check_rejections()
+function check_rejections(h)
   bad = {
     @() lf_views_to_remapped(zeros(3, 2, 4, 4, 3)), 'lf_views_to_remapped:badViews'
     @() lf_views_to_remapped({1}), 'lf_views_to_remapped:badViews'
@@ -94,7 +95,7 @@ function check_rejections()
     @() lf_remapped_to_views(zeros(9, 9, 3), 0), 'lf_remapped_to_views:badSize'
   };
   for n = 1:rows(bad)
-    expect_error(bad{n, 1}, bad{n, 2});
+    h.expect_error(bad{n, 2}, bad{n, 1});
   end
 end
 
