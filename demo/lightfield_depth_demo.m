@@ -76,18 +76,19 @@ function result = lightfield_depth_demo(varargin)
   result.truth = truth;
   result.shifts = shifts;
 
-  say('writing pictures to %s', out);
+  say('writing pictures to %s (refocused at %+.2f, %+.2f and %+.2f; entropy at %+.2f)', out, ...
+      shifts(near), shifts(middle), shifts(far), shifts(middle));
   dlim = [shifts(1) shifts(end)];
   files = {};
   files{end + 1} = write_png(out, 'centre_view.png', centre / 255);
-  files{end + 1} = write_png(out, sprintf('refocused_near_%+.2f.png', shifts(near)), images(:, :, :, near) / 255);
-  files{end + 1} = write_png(out, sprintf('refocused_middle_%+.2f.png', shifts(middle)), images(:, :, :, middle) / 255);
-  files{end + 1} = write_png(out, sprintf('refocused_far_%+.2f.png', shifts(far)), images(:, :, :, far) / 255);
+  files{end + 1} = write_png(out, 'refocused_near.png', images(:, :, :, near) / 255);
+  files{end + 1} = write_png(out, 'refocused_middle.png', images(:, :, :, middle) / 255);
+  files{end + 1} = write_png(out, 'refocused_far.png', images(:, :, :, far) / 255);
   elim = [0 ceil(max([entropy(:); plane_maps{1}(:); plane_maps{2}(:); plane_maps{3}(:); 1]))];
-  files{end + 1} = write_png(out, sprintf('entropy_varnel_%+.2f.png', shifts(middle)), ...
+  files{end + 1} = write_png(out, 'entropy_varnel.png', ...
                              with_colour_bar(entropy(:, :, middle), elim, @viridis_like));
   gap = nan(rows, 4);
-  files{end + 1} = write_png(out, sprintf('entropy_tressik_planes_%+.2f.png', shifts(middle)), ...
+  files{end + 1} = write_png(out, 'entropy_tressik_planes.png', ...
                              with_colour_bar([plane_maps{1}, gap, plane_maps{2}, gap, plane_maps{3}], ...
                                              elim, @viridis_like));
   files{end + 1} = write_png(out, 'disparity_estimate.png', with_colour_bar(estimate, dlim, @viridis_like));
