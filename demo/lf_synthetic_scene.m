@@ -18,12 +18,10 @@ function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces)
 %     colour     base colour [r g b] in 0..1
 %     seed       seed of the surface's texture
 %
-%   A point at column x, row y of the centre view on a surface of disparity
-%   d appears at column x - d*u, row y - d*v in the view u columns to the
-%   right and v rows below the centre, so refocusing with shift factor
-%   alpha = d brings it into focus. Every view pixel shows the nearest
-%   surface (largest disparity) that covers it, and every texture is
-%   evaluated exactly at the pixel's sub-pixel position on its surface.
+%   Disparities follow the sign convention of LF_DISPARITY_SWEEP. Every view
+%   pixel shows the nearest surface (largest disparity) that covers it, and
+%   every texture is evaluated exactly at the pixel's sub-pixel position on
+%   its surface.
 %
 %   See also LF_DISPARITY_SWEEP, LIGHTFIELD_DEPTH_DEMO.
 
@@ -34,7 +32,10 @@ function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces)
     error('lf_synthetic_scene:evenGrid', 'lf_synthetic_scene: C must be odd, got %d.', C);
   end
   D = (C - 1) / 2;
-  textures = arrayfun(@make_texture, surfaces);
+  textures = make_texture(surfaces(1));
+  for i = 2:numel(surfaces)
+    textures(i) = make_texture(surfaces(i));
+  end
   views = zeros(C, C, rows, cols, 3);
   for a = 1:C
     for b = 1:C
