@@ -28,6 +28,9 @@ function tressik(varargin)
 %   shares M0's data and changes with it (write M3 = M0 + 0, or copy after
 %   the call). The maps must not share data with S or with one another: such
 %   a call is rejected.
+%   In Octave, a range (0:n-1), eye(n) or a find result is handed to the
+%   module as a temporary copy, so results written into it are lost: create
+%   written arrays with zeros or ones.
 %
 %   Errors: "Nine input arguments required." for any other number of
 %   inputs, "Too many output arguments." for two or more outputs, and

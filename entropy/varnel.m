@@ -29,6 +29,9 @@ function varnel(varargin)
 %   A copy made before the call, M2 = M, shares M's data and changes with it
 %   (write M2 = M + 0, or copy after the call). M must not share data with
 %   S: such a call is rejected.
+%   In Octave, a range (0:n-1), eye(n) or a find result is handed to the
+%   module as a temporary copy, so results written into it are lost: create
+%   written arrays with zeros or ones.
 %
 %   Errors: "Seven input arguments required." for any other number of
 %   inputs, "Too many output arguments." for two or more outputs, and

@@ -31,6 +31,9 @@ function olmarin(varargin)
 %   data. A copy made before the call, T2 = T, shares T's data and changes
 %   with it (write T2 = T + 0, or copy after the call). T and I must not
 %   share data with S or with each other: such a call is rejected.
+%   In Octave, a range (0:n-1), eye(n) or a find result is handed to the
+%   module as a temporary copy, so results written into it are lost: create
+%   written arrays with zeros or ones.
 %
 %   Errors: "Eight input arguments required." for any other number of
 %   inputs, "Too many output arguments." for two or more outputs, and
