@@ -22,7 +22,7 @@ inline int64_t clamp_index(double f, int64_t bound) {
 
 // Per call, everything on the stack: row tables of kTableEntries (v, r)
 // entries (32 KB) and the sums of one tile of rows.
-constexpr int64_t kTableEntries = 1024;
+constexpr int64_t kTableEntries = 2048;
 constexpr int64_t kMaxTileRows = 256;
 constexpr int64_t kTileAlign = 16;
 
@@ -61,6 +61,27 @@ inline void build_row_table(const Geometry& g, int64_t r_begin, int64_t n, int64
 // no bit changes; what moves is only which pixel is worked on when: the row
 // terms come from a table shared by all columns, the column terms are formed
 // once per (c, u), and rows advance along the column-major layout.
+template <int W> struct VecOf;
+template <> struct VecOf<2> { typedef double type __attribute__((vector_size(16))); };
+template <> struct VecOf<4> { typedef double type __attribute__((vector_size(32))); };
+template <> struct VecOf<8> { typedef double type __attribute__((vector_size(64))); };
+template <int W> using Vec = typename VecOf<W>::type;
+
+template <int W> inline __attribute__((always_inline)) Vec<W> load(const double* p) {
+  Vec<W> x;
+  __builtin_memcpy(&x, p, sizeof x);
+  return x;
+}
+template <int W> inline __attribute__((always_inline)) void store(double* p, Vec<W> x) {
+  __builtin_memcpy(p, &x, sizeof x);
+}
+template <int W> inline __attribute__((always_inline)) Vec<W> gather(const double* p, const int64_t* at) {
+  Vec<W> x;
+  for (int l = 0; l < W; ++l) x[l] = p[at[l]];
+  return x;
+}
+
+template <int W>
 inline __attribute__((always_inline)) void refocus_body(const double* __restrict source,
                                                         double* __restrict destination,
                                                         double* __restrict image, uint16_t cols_in,
@@ -118,16 +139,32 @@ inline __attribute__((always_inline)) void refocus_body(const double* __restrict
             build_row_table(g, r_begin, n, v_begin, nv, tile, table);
             built = v_begin;
           }
-          for (int64_t j = 0; j < nv; ++j) {
-            const int64_t v = v_begin + j;
-            const int64_t* off0 = table.off0 + j * tile;
-            const int64_t* off1 = table.off1 + j * tile;
-            const double* w0 = table.w0 + j * tile;
-            const double* w1 = table.w1 + j * tile;
-            for (int64_t i = 0; i < n; ++i) {
-              const double wr0 = w0[i], wr1 = w1[i];
+          int64_t i = 0;
+          for (; i + W <= n; i += W) {
+            Vec<W> S[3];
+            for (int64_t k = 0; k < 3; ++k) S[k] = load<W>(sums[k] + i);
+            for (int64_t j = 0; j < nv; ++j) {
+              const int64_t e = j * tile + i, v = v_begin + j;
+              const Vec<W> wr0 = load<W>(table.w0 + e), wr1 = load<W>(table.w1 + e);
+              const Vec<W> w00 = wr0 * wc0, w10 = wr1 * wc0, w01 = wr0 * wc1, w11 = wr1 * wc1;
+              const int64_t* o0 = table.off0 + e;
+              const int64_t* o1 = table.off1 + e;
+              for (int64_t k = 0; k < 3; ++k) {
+                const Vec<W> value = ((w00 * gather<W>(s0[k], o0) + w10 * gather<W>(s0[k], o1)) +
+                                      w01 * gather<W>(s1[k], o0)) +
+                                     w11 * gather<W>(s1[k], o1);
+                for (int l = 0; l < W; ++l) d[k][(i + l) * g.C + v] = value[l];
+                S[k] = S[k] + value;
+              }
+            }
+            for (int64_t k = 0; k < 3; ++k) store<W>(sums[k] + i, S[k]);
+          }
+          for (; i < n; ++i) {
+            for (int64_t j = 0; j < nv; ++j) {
+              const int64_t e = j * tile + i, v = v_begin + j;
+              const double wr0 = table.w0[e], wr1 = table.w1[e];
               const double w00 = wr0 * wc0, w10 = wr1 * wc0, w01 = wr0 * wc1, w11 = wr1 * wc1;
-              const int64_t o0 = off0[i], o1 = off1[i];
+              const int64_t o0 = table.off0[e], o1 = table.off1[e];
               for (int64_t k = 0; k < 3; ++k) {
                 const double value = ((w00 * s0[k][o0] + w10 * s0[k][o1]) + w01 * s1[k][o0]) + w11 * s1[k][o1];
                 d[k][i * g.C + v] = value;
@@ -145,12 +182,31 @@ inline __attribute__((always_inline)) void refocus_body(const double* __restrict
 
 void refocus_baseline(const double* source, double* destination, double* image, uint16_t cols, uint16_t rows,
                       uint16_t angular_size, uint16_t angular_radius, double alpha) {
-  refocus_body(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
+  refocus_body<2>(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
+}
+
+__attribute__((target("avx2"))) void refocus_avx2(const double* source, double* destination, double* image,
+                                                  uint16_t cols, uint16_t rows, uint16_t angular_size,
+                                                  uint16_t angular_radius, double alpha) {
+  refocus_body<4>(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
+}
+
+__attribute__((target("avx512f"))) void refocus_avx512(const double* source, double* destination, double* image,
+                                                      uint16_t cols, uint16_t rows, uint16_t angular_size,
+                                                      uint16_t angular_radius, double alpha) {
+  refocus_body<8>(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
 }
 
 }  // namespace
 
-bool refocus_path_available(RefocusPath path) { return path == RefocusPath::baseline; }
+bool refocus_path_available(RefocusPath path) {
+  switch (path) {
+    case RefocusPath::baseline: return true;
+    case RefocusPath::avx2: return __builtin_cpu_supports("avx2");
+    case RefocusPath::avx512: return __builtin_cpu_supports("avx512f");
+  }
+  return false;
+}
 
 const char* refocus_path_name(RefocusPath path) {
   switch (path) {
@@ -161,13 +217,20 @@ const char* refocus_path_name(RefocusPath path) {
   return "?";
 }
 
-RefocusPath refocus_best_path() { return RefocusPath::baseline; }
+RefocusPath refocus_best_path() {
+  if (refocus_path_available(RefocusPath::avx512)) return RefocusPath::avx512;
+  if (refocus_path_available(RefocusPath::avx2)) return RefocusPath::avx2;
+  return RefocusPath::baseline;
+}
 
 void refocus_remapped_on_path(RefocusPath path, const double* source, double* destination, double* image,
                               uint16_t cols, uint16_t rows, uint16_t angular_size, uint16_t angular_radius,
                               double alpha) {
-  (void)path;
-  refocus_baseline(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
+  switch (path) {
+    case RefocusPath::avx512: refocus_avx512(source, destination, image, cols, rows, angular_size, angular_radius, alpha); return;
+    case RefocusPath::avx2: refocus_avx2(source, destination, image, cols, rows, angular_size, angular_radius, alpha); return;
+    default: refocus_baseline(source, destination, image, cols, rows, angular_size, angular_radius, alpha); return;
+  }
 }
 
 void refocus_remapped(const double* source, double* destination, double* image, uint16_t cols, uint16_t rows,
