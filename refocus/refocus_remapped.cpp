@@ -20,13 +20,13 @@ inline int64_t clamp_index(double f, int64_t bound) {
   return static_cast<int64_t>(f);
 }
 
+#define LF_INLINE inline __attribute__((always_inline))
+
 template <int W> struct VecOf;
 template <> struct VecOf<2> { typedef double type __attribute__((vector_size(16))); };
 template <> struct VecOf<4> { typedef double type __attribute__((vector_size(32))); };
 template <> struct VecOf<8> { typedef double type __attribute__((vector_size(64))); };
 template <int W> using Vec = typename VecOf<W>::type;
-
-#define LF_INLINE inline __attribute__((always_inline))
 
 template <int W> LF_INLINE Vec<W> load(const double* p) {
   Vec<W> x;
@@ -35,6 +35,51 @@ template <int W> LF_INLINE Vec<W> load(const double* p) {
 }
 template <int W> LF_INLINE void store(double* p, Vec<W> x) { __builtin_memcpy(p, &x, sizeof x); }
 
+// In-register transpose of W vectors of W lanes: lane l of vector i goes to
+// lane i of vector l.
+template <int W> struct Transpose;
+template <> struct Transpose<2> {
+  typedef long long M __attribute__((vector_size(16)));
+  static LF_INLINE void run(Vec<2>* x) {
+    const Vec<2> a = x[0], b = x[1];
+    x[0] = __builtin_shuffle(a, b, M{0, 2});
+    x[1] = __builtin_shuffle(a, b, M{1, 3});
+  }
+};
+template <> struct Transpose<4> {
+  typedef long long M __attribute__((vector_size(32)));
+  static LF_INLINE void run(Vec<4>* x) {
+    const Vec<4> t0 = __builtin_shuffle(x[0], x[1], M{0, 4, 2, 6}), t1 = __builtin_shuffle(x[0], x[1], M{1, 5, 3, 7});
+    const Vec<4> t2 = __builtin_shuffle(x[2], x[3], M{0, 4, 2, 6}), t3 = __builtin_shuffle(x[2], x[3], M{1, 5, 3, 7});
+    x[0] = __builtin_shuffle(t0, t2, M{0, 1, 4, 5});
+    x[1] = __builtin_shuffle(t1, t3, M{0, 1, 4, 5});
+    x[2] = __builtin_shuffle(t0, t2, M{2, 3, 6, 7});
+    x[3] = __builtin_shuffle(t1, t3, M{2, 3, 6, 7});
+  }
+};
+template <> struct Transpose<8> {
+  typedef long long M __attribute__((vector_size(64)));
+  static LF_INLINE void run(Vec<8>* x) {
+    const M lo1{0, 8, 2, 10, 4, 12, 6, 14}, hi1{1, 9, 3, 11, 5, 13, 7, 15};
+    const M lo2{0, 1, 8, 9, 4, 5, 12, 13}, hi2{2, 3, 10, 11, 6, 7, 14, 15};
+    const M lo4{0, 1, 2, 3, 8, 9, 10, 11}, hi4{4, 5, 6, 7, 12, 13, 14, 15};
+    Vec<8> t[8], u[8];
+    for (int i = 0; i < 8; i += 2) {
+      t[i] = __builtin_shuffle(x[i], x[i + 1], lo1);
+      t[i + 1] = __builtin_shuffle(x[i], x[i + 1], hi1);
+    }
+    for (int i = 0; i < 8; i += 4)
+      for (int h = 0; h < 2; ++h) {
+        u[i + h] = __builtin_shuffle(t[i + h], t[i + h + 2], lo2);
+        u[i + h + 2] = __builtin_shuffle(t[i + h], t[i + h + 2], hi2);
+      }
+    for (int h = 0; h < 4; ++h) {
+      x[h] = __builtin_shuffle(u[h], u[h + 4], lo4);
+      x[h + 4] = __builtin_shuffle(u[h], u[h + 4], hi4);
+    }
+  }
+};
+
 // Working memory, all on the stack and fixed whatever the sizes: a tile of
 // rows times the offsets v of one chunk holds at most kEntries pairs.
 constexpr int64_t kEntries = 1024;
@@ -42,7 +87,7 @@ constexpr int64_t kMinTile = 8;  // rows of the narrowest tile: the widest vecto
 constexpr int64_t kMaxTile = 256;
 constexpr int64_t kMaxChunk = kEntries / kMinTile;
 constexpr int64_t kSumEntries = 1024;
-constexpr int64_t kSlotEntries = kEntries + 2 * kMaxChunk;
+constexpr int64_t kSlotEntries = kEntries + kEntries / 4;
 
 struct Geometry {
   int64_t rows, cols, C, D, H, P;
@@ -50,60 +95,126 @@ struct Geometry {
 };
 
 // The row terms of one tile of rows and one chunk of offsets v, formed once
-// and shared by every column, plane and u.
+// and shared by every column, plane and u; and where the source rows of each
+// offset sit in the slots.
 struct RowTable {
-  int64_t tile, chunk, r_begin, n, v_begin, nv, cap;
-  double w0[kEntries];           // wr0, [j][i] for v = v_begin + j, r = r_begin + i
-  int32_t start[kEntries];       // per [j][block]: slot row of the block's first r0, or -1
-  int64_t lo[kMaxChunk];         // first source row of offset j in the slots
-  int64_t span[kMaxChunk];       // rows of offset j held in the slots
+  int64_t tile, chunk, cap;       // fixed per call; cap: slot rows per offset
+  int64_t r_begin, n, v_begin, nv;
+  double w0[kEntries];            // wr0, [j][i] for v = v_begin + j, r = r_begin + i
+  int16_t slot0[kEntries];        // slot rows of r0 and r1, [j][i]
+  int16_t slot1[kEntries];
+  int16_t start[kEntries];        // per [j][block]: slot row of r0 when the block's rows are
+                                  // consecutive (r0 + lane, r1 = r0 + 1), else -1
+  bool shared;                    // all offsets hold rows first .. first + rows - 1
+  int64_t first, rows;            // the shared rows
+  int64_t origin[kMaxChunk];      // source row at slot row 0, per offset
+  int64_t filled[kMaxChunk];      // slot rows holding data, per offset
 };
-
-LF_INLINE int64_t row_of(const Geometry& g, int64_t v, int64_t r, double* fr_out) {
-  const double pr = static_cast<double>(v) * g.neg_alpha + static_cast<double>(r);
-  const double fr = std::floor(pr);
-  *fr_out = fr;
-  return clamp_index(fr, g.rows);
-}
 
 template <int W> void build_row_table(const Geometry& g, RowTable& t) {
   const int64_t blocks = t.tile / W;
+  int64_t first = INT64_MAX, end = 0;
+  int64_t r0s[kMaxTile], r1s[kMaxTile];
   for (int64_t j = 0; j < t.nv; ++j) {
     const int64_t v = t.v_begin + j;
-    int64_t first0 = 0;
-    bool regular = true;
     for (int64_t i = 0; i < t.n; ++i) {
-      const int64_t r = t.r_begin + i;
-      const double pr = static_cast<double>(v) * g.neg_alpha + static_cast<double>(r);
+      const double pr = static_cast<double>(v) * g.neg_alpha + static_cast<double>(t.r_begin + i);
       const double fr = std::floor(pr);
       t.w0[j * t.tile + i] = 1.0 - (pr - fr);
-      const int64_t r0 = clamp_index(fr, g.rows), r1 = clamp_index(fr + 1.0, g.rows);
-      if (i == 0) t.lo[j] = r0;
-      if (i == t.n - 1) t.span[j] = std::min(r1 - t.lo[j] + 1, t.cap);
-      if (i % W == 0) {
-        first0 = r0;
-        regular = true;
-      }
-      regular = regular && r0 == first0 + i % W && r1 == r0 + 1;
-      if (i % W == W - 1) t.start[j * blocks + i / W] = regular ? static_cast<int32_t>(first0 - t.lo[j]) : -1;
+      r0s[i] = clamp_index(fr, g.rows);
+      r1s[i] = clamp_index(fr + 1.0, g.rows);
     }
-    for (int64_t b = t.n / W; b < blocks; ++b) t.start[j * blocks + b] = -1;
-    // A block reads rows start .. start + W of its slot.
-    for (int64_t b = 0; b < t.n / W; ++b) {
-      int32_t& s = t.start[j * blocks + b];
-      if (s >= 0 && s + W + 1 > t.span[j]) s = -1;
+    // Rows are non-decreasing in r: the first r0 is the lowest.
+    t.origin[j] = r0s[0];
+    t.filled[j] = std::min(r1s[t.n - 1] - r0s[0] + 1, t.cap);
+    first = std::min(first, t.origin[j]);
+    end = std::max(end, t.origin[j] + t.filled[j]);
+  }
+  t.shared = end - first <= t.cap;
+  t.first = first;
+  t.rows = end - first;
+  for (int64_t j = 0; j < t.nv; ++j) {
+    if (t.shared) {
+      t.origin[j] = first;
+      t.filled[j] = t.rows;
+    }
+    const int64_t v = t.v_begin + j;
+    // Second pass for the rows: the origins are known now.
+    for (int64_t i = 0; i < t.tile; ++i) {
+      int64_t r0 = t.origin[j], r1 = t.origin[j];
+      if (i < t.n) {
+        double fr = std::floor(static_cast<double>(v) * g.neg_alpha + static_cast<double>(t.r_begin + i));
+        r0 = clamp_index(fr, g.rows);
+        r1 = clamp_index(fr + 1.0, g.rows);
+      }
+      t.slot0[j * t.tile + i] = static_cast<int16_t>(std::min(r0 - t.origin[j], t.filled[j] - 1));
+      t.slot1[j * t.tile + i] = static_cast<int16_t>(std::min(r1 - t.origin[j], t.filled[j] - 1));
+    }
+    for (int64_t b = 0; b < blocks; ++b) {
+      const int16_t* s0 = t.slot0 + j * t.tile + b * W;
+      const int16_t* s1 = t.slot1 + j * t.tile + b * W;
+      bool regular = (b + 1) * W <= t.n && s0[0] + W + 1 <= t.filled[j];
+      for (int l = 0; l < W; ++l) regular = regular && s0[l] == s0[0] + l && s1[l] == s0[l] + 1;
+      t.start[j * blocks + b] = regular ? s0[0] : -1;
     }
   }
+}
+
+// Copies the source rows that the table names from one block position of one
+// column into a slot, offset j in slot row j: rows that are C apart in the
+// layout become neighbours.
+template <int W> LF_INLINE void fill_slot(const RowTable& t, const double* from, int64_t C, double* slot) {
+  if (!t.shared) {
+    for (int64_t j = 0; j < t.nv; ++j) {
+      const double* f = from + t.origin[j] * C + j;
+      double* to = slot + j * t.cap;
+      for (int64_t q = 0; q < t.filled[j]; ++q) to[q] = f[q * C];
+    }
+    return;
+  }
+  from += t.first * C;
+  int64_t q = 0;
+  for (; q + W <= t.rows; q += W) {
+    int64_t j = 0;
+    for (; j + W <= t.nv; j += W) {
+      Vec<W> x[W];
+      for (int l = 0; l < W; ++l) x[l] = load<W>(from + (q + l) * C + j);
+      Transpose<W>::run(x);
+      for (int l = 0; l < W; ++l) store<W>(slot + (j + l) * t.cap + q, x[l]);
+    }
+    for (; j < t.nv; ++j)
+      for (int l = 0; l < W; ++l) slot[j * t.cap + q + l] = from[(q + l) * C + j];
+  }
+  for (; q < t.rows; ++q)
+    for (int64_t j = 0; j < t.nv; ++j) slot[j * t.cap + q] = from[q * C + j];
+}
+
+// The values of W rows, staged [j][lane], to rows i .. i + W - 1 of the
+// layout, at to[row*C + j].
+template <int W> LF_INLINE void write_rows(const double* staged, int64_t nv, int64_t lanes, int64_t C, double* to) {
+  if (lanes < W) {
+    for (int64_t l = 0; l < lanes; ++l)
+      for (int64_t j = 0; j < nv; ++j) to[l * C + j] = staged[j * W + l];
+    return;
+  }
+  int64_t j = 0;
+  for (; j + W <= nv; j += W) {
+    Vec<W> x[W];
+    for (int l = 0; l < W; ++l) x[l] = load<W>(staged + (j + l) * W);
+    Transpose<W>::run(x);
+    for (int l = 0; l < W; ++l) store<W>(to + l * C + j, x[l]);
+  }
+  for (; j < nv; ++j)
+    for (int l = 0; l < W; ++l) to[l * C + j] = staged[j * W + l];
 }
 
 // Loop order: tiles of rows, planes, tiles of columns, u, chunks of v,
 // columns, blocks of W rows, v. Every pixel still adds its values to its sum
 // in u-outer, v-inner order and forms each value by exactly the per-pixel
 // steps, so no bit changes. The source column of a block position is first
-// copied, per offset v, into a slot where successive rows lie next to each
+// copied into a slot where successive rows of one offset v lie next to each
 // other (in the layout they are C apart), so W rows of one v are one vector
-// load; W values of one v then go to a staging tile that is written back in
-// layout order.
+// load; the values of W rows are transposed back to layout order.
 template <int W>
 LF_INLINE void refocus_body(const double* __restrict source, double* __restrict destination,
                             double* __restrict image, uint16_t cols_in, uint16_t rows_in, uint16_t angular_size,
@@ -128,11 +239,13 @@ LF_INLINE void refocus_body(const double* __restrict source, double* __restrict 
     t.chunk = kMaxChunk;
     t.tile = kMinTile;
   }
-  t.cap = t.tile + 2;
+  // One offset needs at most n + 2 source rows: floor(x + r) advances by at
+  // most n over n rows, r1 adds one, and clamping only narrows the range.
+  t.cap = t.tile + t.tile / 4;
   const int64_t col_tile = kSumEntries / t.tile;
   const int64_t blocks = t.tile / W;
   double slot[2][kSlotEntries];
-  double staged[kEntries];
+  double staged[kMaxChunk * W];
   double sums[kSumEntries];
 
   for (t.r_begin = 0; t.r_begin < g.rows; t.r_begin += t.tile) {
@@ -153,20 +266,14 @@ LF_INLINE void refocus_body(const double* __restrict source, double* __restrict 
             }
             const int64_t nv = t.nv, a_begin = g.D + v_begin;
             int64_t held[2] = {-1, -1};  // source column in each slot
-            int next = 0;
-            auto fill = [&](int64_t column) -> const double* {
-              for (int s = 0; s < 2; ++s)
-                if (held[s] == column) return slot[s];
-              const int s = next;
-              next ^= 1;
-              held[s] = column;
-              const double* from = plane + (column * g.C + b) * g.H;
-              for (int64_t j = 0; j < nv; ++j) {
-                const double* f = from + t.lo[j] * g.C + a_begin + j;
-                double* to = slot[s] + j * t.cap;
-                for (int64_t q = 0; q < t.span[j]; ++q) to[q] = f[q * g.C];
-              }
-              return slot[s];
+            // The slot of a column, filled unless it is held; never evicts `keep`.
+            auto slot_for = [&](int64_t column, int64_t keep) -> const double* {
+              for (int e = 0; e < 2; ++e)
+                if (held[e] == column) return slot[e];
+              const int e = held[0] == keep ? 1 : 0;
+              held[e] = column;
+              fill_slot<W>(t, plane + (column * g.C + b) * g.H + a_begin, g.C, slot[e]);
+              return slot[e];
             };
             for (int64_t cl = 0; cl < m; ++cl) {
               const int64_t c = c_begin + cl;
@@ -175,53 +282,51 @@ LF_INLINE void refocus_body(const double* __restrict source, double* __restrict 
               const int64_t c0 = clamp_index(fc, g.cols), c1 = clamp_index(fc + 1.0, g.cols);
               const double wc0 = 1.0 - (pc - fc);
               const double wc1 = 1.0 - wc0;
-              const double* m0 = fill(c0);
-              const double* m1 = fill(c1);
-              const double* src0 = plane + (c0 * g.C + b) * g.H + a_begin;
-              const double* src1 = plane + (c1 * g.C + b) * g.H + a_begin;
+              const double* m0 = slot_for(c0, c1);
+              const double* m1 = slot_for(c1, c0);
               double* sum = sums + cl * t.tile;
+              double* to = destination + k * g.P + (c * g.C + b) * g.H + t.r_begin * g.C + a_begin;
               for (int64_t i = 0; i < n; i += W) {
-                const bool full = i + W <= n;
                 Vec<W> S = load<W>(sum + i);
+                const double* w0 = t.w0 + i;
+                const int16_t* start = t.start + i / W;
                 for (int64_t j = 0; j < nv; ++j) {
-                  const int64_t e = j * t.tile + i;
-                  const int32_t st = full ? t.start[j * blocks + i / W] : -1;
-                  Vec<W> value;
+                  const Vec<W> wr0 = load<W>(w0 + j * t.tile);
+                  const Vec<W> wr1 = 1.0 - wr0;
+                  const Vec<W> w00 = wr0 * wc0, w10 = wr1 * wc0, w01 = wr0 * wc1, w11 = wr1 * wc1;
+                  const double* q0 = m0 + j * t.cap;
+                  const double* q1 = m1 + j * t.cap;
+                  Vec<W> s00, s10, s01, s11;
+                  const int64_t st = start[j * blocks];
                   if (st >= 0) {
-                    const Vec<W> wr0 = load<W>(t.w0 + e);
-                    const Vec<W> wr1 = 1.0 - wr0;
-                    const Vec<W> w00 = wr0 * wc0, w10 = wr1 * wc0, w01 = wr0 * wc1, w11 = wr1 * wc1;
-                    const double* p0 = m0 + j * t.cap + st;
-                    const double* p1 = m1 + j * t.cap + st;
-                    value = ((w00 * load<W>(p0) + w10 * load<W>(p0 + 1)) + w01 * load<W>(p1)) +
-                            w11 * load<W>(p1 + 1);
+                    s00 = load<W>(q0 + st);
+                    s10 = load<W>(q0 + st + 1);
+                    s01 = load<W>(q1 + st);
+                    s11 = load<W>(q1 + st + 1);
                   } else {
-                    // Edges of the grid, rounding that skips a row, the last
-                    // rows of a tile: each lane on its own, same steps.
-                    const int64_t v = v_begin + j;
+                    // Clamped rows at the grid's edges, the last rows of the
+                    // grid: rows one by one.
+                    const int16_t* i0 = t.slot0 + j * t.tile + i;
+                    const int16_t* i1 = t.slot1 + j * t.tile + i;
+                    double x[4][W];
                     for (int l = 0; l < W; ++l) {
-                      if (i + l >= n) {
-                        value[l] = 0.0;
-                        continue;
-                      }
-                      double fr;
-                      const int64_t r0 = row_of(g, v, t.r_begin + i + l, &fr);
-                      const int64_t r1 = clamp_index(fr + 1.0, g.rows);
-                      const double wr0 = t.w0[e + l];
-                      const double wr1 = 1.0 - wr0;
-                      const double w00 = wr0 * wc0, w10 = wr1 * wc0, w01 = wr0 * wc1, w11 = wr1 * wc1;
-                      value[l] = ((w00 * src0[r0 * g.C + j] + w10 * src0[r1 * g.C + j]) + w01 * src1[r0 * g.C + j]) +
-                                 w11 * src1[r1 * g.C + j];
+                      x[0][l] = q0[i0[l]];
+                      x[1][l] = q0[i1[l]];
+                      x[2][l] = q1[i0[l]];
+                      x[3][l] = q1[i1[l]];
                     }
+                    s00 = load<W>(x[0]);
+                    s10 = load<W>(x[1]);
+                    s01 = load<W>(x[2]);
+                    s11 = load<W>(x[3]);
                   }
-                  store<W>(staged + e, value);
+                  const Vec<W> value = ((w00 * s00 + w10 * s10) + w01 * s01) + w11 * s11;
+                  store<W>(staged + j * W, value);
                   S = S + value;
                 }
                 store<W>(sum + i, S);
+                write_rows<W>(staged, nv, std::min<int64_t>(W, n - i), g.C, to + i * g.C);
               }
-              double* to = destination + k * g.P + (c * g.C + b) * g.H + t.r_begin * g.C + a_begin;
-              for (int64_t i = 0; i < n; ++i)
-                for (int64_t j = 0; j < nv; ++j) to[i * g.C + j] = staged[j * t.tile + i];
             }
           }
         }
