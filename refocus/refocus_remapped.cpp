@@ -105,6 +105,7 @@ struct RowTable {
   int16_t slot1[kEntries];
   int16_t start[kEntries];        // per [j][block]: slot row of r0 when the block's rows are
                                   // consecutive (r0 + lane, r1 = r0 + 1), else -1
+  bool simple[kMaxTile];          // per block: full, and start >= 0 for every offset
   bool shared;                    // all offsets hold rows first .. first + rows - 1
   int64_t first, rows;            // the shared rows
   int64_t origin[kMaxChunk];      // source row at slot row 0, per offset
@@ -133,6 +134,7 @@ template <int W> void build_row_table(const Geometry& g, RowTable& t) {
   t.shared = end - first <= t.cap;
   t.first = first;
   t.rows = end - first;
+  for (int64_t b = 0; b < blocks; ++b) t.simple[b] = true;
   for (int64_t j = 0; j < t.nv; ++j) {
     if (t.shared) {
       t.origin[j] = first;
@@ -156,6 +158,7 @@ template <int W> void build_row_table(const Geometry& g, RowTable& t) {
       bool regular = (b + 1) * W <= t.n && s0[0] + W + 1 <= t.filled[j];
       for (int l = 0; l < W; ++l) regular = regular && s0[l] == s0[0] + l && s1[l] == s0[l] + 1;
       t.start[j * blocks + b] = regular ? s0[0] : -1;
+      t.simple[b] = t.simple[b] && regular;
     }
   }
 }
@@ -206,6 +209,96 @@ template <int W> LF_INLINE void write_rows(const double* staged, int64_t nv, int
   }
   for (; j < nv; ++j)
     for (int l = 0; l < W; ++l) to[l * C + j] = staged[j * W + l];
+}
+
+template <int W>
+LF_INLINE Vec<W> interpolate(Vec<W> wr0, double wc0, double wc1, Vec<W> s00, Vec<W> s10, Vec<W> s01, Vec<W> s11) {
+  const Vec<W> wr1 = 1.0 - wr0;
+  const Vec<W> w00 = wr0 * wc0, w10 = wr1 * wc0, w01 = wr0 * wc1, w11 = wr1 * wc1;
+  return ((w00 * s00 + w10 * s10) + w01 * s01) + w11 * s11;
+}
+
+// Everything one pixel column needs at one u: the slots of its columns c0
+// and c1, its column weights, its sums and where its values go.
+struct ColumnJob {
+  const double* m0;
+  const double* m1;
+  double wc0, wc1;
+  double* sum;     // the column's sums for the rows of the tile
+  double* to;      // destination: row r_begin, block position a_begin
+  const char* prefetch;  // source lines of a slot filled soon
+  int64_t prefetch_lines;
+};
+
+template <int W>
+LF_INLINE void refocus_column(const RowTable& t, int64_t C, const ColumnJob& job, double* staged) {
+  const int64_t nv = t.nv, blocks = t.tile / W;
+  const int64_t per_block = (job.prefetch_lines + blocks - 1) / blocks;
+  int64_t line = 0;
+  for (int64_t i = 0; i < t.n; i += W) {
+    for (int64_t e = 0; e < per_block && line < job.prefetch_lines; ++e, ++line)
+      __builtin_prefetch(job.prefetch + line * 64, 0, 3);
+    Vec<W> S = load<W>(job.sum + i);
+    const double* w0 = t.w0 + i;
+    const int16_t* start = t.start + i / W;
+    if (t.simple[i / W]) {
+      // W offsets at a time straight to the destination, transposed in
+      // registers; the offsets beyond a multiple of W through the stage.
+      int64_t j = 0;
+      for (; j + W <= nv; j += W) {
+        Vec<W> x[W];
+        for (int l = 0; l < W; ++l) {
+          const double* q0 = job.m0 + (j + l) * t.cap + start[(j + l) * blocks];
+          const double* q1 = job.m1 + (j + l) * t.cap + start[(j + l) * blocks];
+          x[l] = interpolate<W>(load<W>(w0 + (j + l) * t.tile), job.wc0, job.wc1, load<W>(q0), load<W>(q0 + 1),
+                                load<W>(q1), load<W>(q1 + 1));
+          S = S + x[l];
+        }
+        Transpose<W>::run(x);
+        for (int l = 0; l < W; ++l) store<W>(job.to + (i + l) * C + j, x[l]);
+      }
+      const int64_t rest = j;
+      for (; j < nv; ++j) {
+        const double* q0 = job.m0 + j * t.cap + start[j * blocks];
+        const double* q1 = job.m1 + j * t.cap + start[j * blocks];
+        const Vec<W> x = interpolate<W>(load<W>(w0 + j * t.tile), job.wc0, job.wc1, load<W>(q0), load<W>(q0 + 1),
+                                        load<W>(q1), load<W>(q1 + 1));
+        S = S + x;
+        store<W>(staged + (j - rest) * W, x);
+      }
+      for (int64_t l = 0; l < W; ++l)
+        for (int64_t jj = rest; jj < nv; ++jj) job.to[(i + l) * C + jj] = staged[(jj - rest) * W + l];
+    } else {
+      // Clamped rows at the grid's edges, the last rows of the grid: the
+      // offsets whose rows are not consecutive gather them one by one.
+      for (int64_t j = 0; j < nv; ++j) {
+        const double* q0 = job.m0 + j * t.cap;
+        const double* q1 = job.m1 + j * t.cap;
+        const int64_t st = start[j * blocks];
+        Vec<W> x;
+        if (st >= 0) {
+          x = interpolate<W>(load<W>(w0 + j * t.tile), job.wc0, job.wc1, load<W>(q0 + st), load<W>(q0 + st + 1),
+                             load<W>(q1 + st), load<W>(q1 + st + 1));
+        } else {
+          const int16_t* i0 = t.slot0 + j * t.tile + i;
+          const int16_t* i1 = t.slot1 + j * t.tile + i;
+          double y[4][W];
+          for (int l = 0; l < W; ++l) {
+            y[0][l] = q0[i0[l]];
+            y[1][l] = q0[i1[l]];
+            y[2][l] = q1[i0[l]];
+            y[3][l] = q1[i1[l]];
+          }
+          x = interpolate<W>(load<W>(w0 + j * t.tile), job.wc0, job.wc1, load<W>(y[0]), load<W>(y[1]),
+                             load<W>(y[2]), load<W>(y[3]));
+        }
+        S = S + x;
+        store<W>(staged + j * W, x);
+      }
+      write_rows<W>(staged, nv, std::min<int64_t>(W, t.n - i), C, job.to + i * C);
+    }
+    store<W>(job.sum + i, S);
+  }
 }
 
 // Loop order: tiles of rows, planes, tiles of columns, u, chunks of v,
@@ -282,51 +375,23 @@ LF_INLINE void refocus_body(const double* __restrict source, double* __restrict 
               const int64_t c0 = clamp_index(fc, g.cols), c1 = clamp_index(fc + 1.0, g.cols);
               const double wc0 = 1.0 - (pc - fc);
               const double wc1 = 1.0 - wc0;
-              const double* m0 = slot_for(c0, c1);
-              const double* m1 = slot_for(c1, c0);
-              double* sum = sums + cl * t.tile;
-              double* to = destination + k * g.P + (c * g.C + b) * g.H + t.r_begin * g.C + a_begin;
-              for (int64_t i = 0; i < n; i += W) {
-                Vec<W> S = load<W>(sum + i);
-                const double* w0 = t.w0 + i;
-                const int16_t* start = t.start + i / W;
-                for (int64_t j = 0; j < nv; ++j) {
-                  const Vec<W> wr0 = load<W>(w0 + j * t.tile);
-                  const Vec<W> wr1 = 1.0 - wr0;
-                  const Vec<W> w00 = wr0 * wc0, w10 = wr1 * wc0, w01 = wr0 * wc1, w11 = wr1 * wc1;
-                  const double* q0 = m0 + j * t.cap;
-                  const double* q1 = m1 + j * t.cap;
-                  Vec<W> s00, s10, s01, s11;
-                  const int64_t st = start[j * blocks];
-                  if (st >= 0) {
-                    s00 = load<W>(q0 + st);
-                    s10 = load<W>(q0 + st + 1);
-                    s01 = load<W>(q1 + st);
-                    s11 = load<W>(q1 + st + 1);
-                  } else {
-                    // Clamped rows at the grid's edges, the last rows of the
-                    // grid: rows one by one.
-                    const int16_t* i0 = t.slot0 + j * t.tile + i;
-                    const int16_t* i1 = t.slot1 + j * t.tile + i;
-                    double x[4][W];
-                    for (int l = 0; l < W; ++l) {
-                      x[0][l] = q0[i0[l]];
-                      x[1][l] = q0[i1[l]];
-                      x[2][l] = q1[i0[l]];
-                      x[3][l] = q1[i1[l]];
-                    }
-                    s00 = load<W>(x[0]);
-                    s10 = load<W>(x[1]);
-                    s01 = load<W>(x[2]);
-                    s11 = load<W>(x[3]);
-                  }
-                  const Vec<W> value = ((w00 * s00 + w10 * s10) + w01 * s01) + w11 * s11;
-                  store<W>(staged + j * W, value);
-                  S = S + value;
-                }
-                store<W>(sum + i, S);
-                write_rows<W>(staged, nv, std::min<int64_t>(W, n - i), g.C, to + i * g.C);
+              ColumnJob job;
+              job.wc0 = wc0;
+              job.wc1 = wc1;
+              job.m0 = slot_for(c0, c1);
+              job.m1 = slot_for(c1, c0);
+              job.sum = sums + cl * t.tile;
+              job.to = destination + k * g.P + (c * g.C + b) * g.H + t.r_begin * g.C + a_begin;
+              // The slot that the next column is likely to fill: its c1.
+              job.prefetch_lines = 0;
+              if (t.shared && c + 1 < g.cols) {
+                const double pn = static_cast<double>(u) * g.neg_alpha + static_cast<double>(c + 1);
+                const int64_t next = clamp_index(std::floor(pn) + 1.0, g.cols);
+                job.prefetch =
+                    reinterpret_cast<const char*>(plane + (next * g.C + b) * g.H + t.first * g.C + a_begin);
+                job.prefetch_lines = (t.rows * g.C * 8 + 63) / 64;
               }
+              refocus_column<W>(t, g.C, job, staged);
             }
           }
         }
