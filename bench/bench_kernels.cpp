@@ -75,7 +75,6 @@ std::vector<Subject> all_subjects(bool every_path) {
     const std::pair<RefocusPath, Run> paths[] = {
         {RefocusPath::baseline, refocus_on_path<RefocusPath::baseline>},
         {RefocusPath::avx2, refocus_on_path<RefocusPath::avx2>},
-        {RefocusPath::avx512, refocus_on_path<RefocusPath::avx512>},
     };
     for (const auto& [path, run] : paths)
       if (refocus_path_available(path))

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 
-enum class RefocusPath { baseline, avx2, avx512 };
+// baseline: the compiler's default vectors (SSE2 on any x86-64, NEON on
+// AArch64); avx2: 256-bit vectors, chosen at run time where the CPU has them.
+enum class RefocusPath { baseline, avx2 };
 
 // Whether this build has the path and this CPU can run it.
 bool refocus_path_available(RefocusPath path);

@@ -20,12 +20,14 @@ inline int64_t clamp_index(double f, int64_t bound) {
   return static_cast<int64_t>(f);
 }
 
+// Everything below is instantiated once per instruction set (W doubles per
+// vector) and inlined into that set's entry, so the compiler emits each
+// path's own instructions from the same plain vector code.
 #define LF_INLINE inline __attribute__((always_inline))
 
 template <int W> struct VecOf;
 template <> struct VecOf<2> { typedef double type __attribute__((vector_size(16))); };
 template <> struct VecOf<4> { typedef double type __attribute__((vector_size(32))); };
-template <> struct VecOf<8> { typedef double type __attribute__((vector_size(64))); };
 template <int W> using Vec = typename VecOf<W>::type;
 
 template <int W> LF_INLINE Vec<W> load(const double* p) {
@@ -57,33 +59,13 @@ template <> struct Transpose<4> {
     x[3] = __builtin_shuffle(t1, t3, M{2, 3, 6, 7});
   }
 };
-template <> struct Transpose<8> {
-  typedef long long M __attribute__((vector_size(64)));
-  static LF_INLINE void run(Vec<8>* x) {
-    const M lo1{0, 8, 2, 10, 4, 12, 6, 14}, hi1{1, 9, 3, 11, 5, 13, 7, 15};
-    const M lo2{0, 1, 8, 9, 4, 5, 12, 13}, hi2{2, 3, 10, 11, 6, 7, 14, 15};
-    const M lo4{0, 1, 2, 3, 8, 9, 10, 11}, hi4{4, 5, 6, 7, 12, 13, 14, 15};
-    Vec<8> t[8], u[8];
-    for (int i = 0; i < 8; i += 2) {
-      t[i] = __builtin_shuffle(x[i], x[i + 1], lo1);
-      t[i + 1] = __builtin_shuffle(x[i], x[i + 1], hi1);
-    }
-    for (int i = 0; i < 8; i += 4)
-      for (int h = 0; h < 2; ++h) {
-        u[i + h] = __builtin_shuffle(t[i + h], t[i + h + 2], lo2);
-        u[i + h + 2] = __builtin_shuffle(t[i + h], t[i + h + 2], hi2);
-      }
-    for (int h = 0; h < 4; ++h) {
-      x[h] = __builtin_shuffle(u[h], u[h + 4], lo4);
-      x[h + 4] = __builtin_shuffle(u[h], u[h + 4], hi4);
-    }
-  }
-};
 
-// Working memory, all on the stack and fixed whatever the sizes: a tile of
-// rows times the offsets v of one chunk holds at most kEntries pairs.
-constexpr int64_t kEntries = 1024;
-constexpr int64_t kMinTile = 8;  // rows of the narrowest tile: the widest vector
+// Working memory, on the stack and fixed whatever the sizes (about 80 KB):
+// a tile of rows times the offsets v of one chunk is at most kEntries pairs.
+// Tall tiles keep the reads and writes of one column long enough for the
+// memory system to stream them.
+constexpr int64_t kEntries = 2304;
+constexpr int64_t kMinTile = 8;
 constexpr int64_t kMaxTile = 256;
 constexpr int64_t kMaxChunk = kEntries / kMinTile;
 constexpr int64_t kSumEntries = 1024;
@@ -94,78 +76,83 @@ struct Geometry {
   double neg_alpha;
 };
 
-// The row terms of one tile of rows and one chunk of offsets v, formed once
-// and shared by every column, plane and u; and where the source rows of each
-// offset sit in the slots.
+// Step 1 to 3 along the rows, as per pixel.
+LF_INLINE void row_terms(const Geometry& g, int64_t v, int64_t r, double* wr0, int64_t* r0, int64_t* r1) {
+  const double pr = static_cast<double>(v) * g.neg_alpha + static_cast<double>(r);
+  const double fr = std::floor(pr);
+  *wr0 = 1.0 - (pr - fr);
+  *r0 = clamp_index(fr, g.rows);
+  *r1 = clamp_index(fr + 1.0, g.rows);
+}
+
+// The row terms of one tile of rows and one chunk of offsets v (offset j is
+// v = v_begin + j), formed once and shared by every plane, u and column; and
+// where the source rows of each offset sit in a slot.
 struct RowTable {
-  int64_t tile, chunk, cap;       // fixed per call; cap: slot rows per offset
+  int64_t tile, chunk, cap;  // per call; cap: slot rows per offset
   int64_t r_begin, n, v_begin, nv;
-  double w0[kEntries];            // wr0, [j][i] for v = v_begin + j, r = r_begin + i
-  int16_t slot0[kEntries];        // slot rows of r0 and r1, [j][i]
-  int16_t slot1[kEntries];
-  int16_t start[kEntries];        // per [j][block]: slot row of r0 when the block's rows are
-                                  // consecutive (r0 + lane, r1 = r0 + 1), else -1
-  bool simple[kMaxTile];          // per block: full, and start >= 0 for every offset
-  bool shared;                    // all offsets hold rows first .. first + rows - 1
-  int64_t first, rows;            // the shared rows
-  int64_t origin[kMaxChunk];      // source row at slot row 0, per offset
-  int64_t filled[kMaxChunk];      // slot rows holding data, per offset
+  double wr0[kEntries];      // [block of W rows][j][lane]
+  int32_t at[kEntries / 2];  // [block][j]: j*cap + slot row of the block's first r0 when
+                             // its rows run r0 + lane, r1 = r0 + 1; else -1
+  bool simple[kMaxTile];     // per block: W rows, at >= 0 for every j
+  bool shared;               // every offset holds source rows first .. first + rows - 1
+  int64_t first, rows;
+  int64_t origin[kMaxChunk];  // per offset: source row at slot row 0
+  int64_t filled[kMaxChunk];  // and how many slot rows hold data
 };
 
 template <int W> void build_row_table(const Geometry& g, RowTable& t) {
-  const int64_t blocks = t.tile / W;
+  const int64_t blocks = (t.n + W - 1) / W;
   int64_t first = INT64_MAX, end = 0;
-  int64_t r0s[kMaxTile], r1s[kMaxTile];
   for (int64_t j = 0; j < t.nv; ++j) {
     const int64_t v = t.v_begin + j;
-    for (int64_t i = 0; i < t.n; ++i) {
-      const double pr = static_cast<double>(v) * g.neg_alpha + static_cast<double>(t.r_begin + i);
-      const double fr = std::floor(pr);
-      t.w0[j * t.tile + i] = 1.0 - (pr - fr);
-      r0s[i] = clamp_index(fr, g.rows);
-      r1s[i] = clamp_index(fr + 1.0, g.rows);
-    }
-    // Rows are non-decreasing in r: the first r0 is the lowest.
-    t.origin[j] = r0s[0];
-    t.filled[j] = std::min(r1s[t.n - 1] - r0s[0] + 1, t.cap);
+    int64_t r0, r1;
+    // Rows never decrease with r, so an offset needs rows r0(first row) ..
+    // r1(last row): at most n + 2 of them, since floor(x + r) advances by at
+    // most n over n rows and clamping only narrows the range.
+    double w;
+    row_terms(g, v, t.r_begin, &w, &r0, &r1);
+    t.origin[j] = r0;
+    row_terms(g, v, t.r_begin + t.n - 1, &w, &r0, &r1);
+    t.filled[j] = std::min(r1 - t.origin[j] + 1, t.cap);
     first = std::min(first, t.origin[j]);
     end = std::max(end, t.origin[j] + t.filled[j]);
   }
+  // All offsets share one window of rows when it fits, so that a slot fills
+  // with whole vectors; else each offset keeps its own rows.
   t.shared = end - first <= t.cap;
   t.first = first;
   t.rows = end - first;
-  for (int64_t b = 0; b < blocks; ++b) t.simple[b] = true;
   for (int64_t j = 0; j < t.nv; ++j) {
     if (t.shared) {
       t.origin[j] = first;
       t.filled[j] = t.rows;
     }
-    const int64_t v = t.v_begin + j;
-    // Second pass for the rows: the origins are known now.
-    for (int64_t i = 0; i < t.tile; ++i) {
-      int64_t r0 = t.origin[j], r1 = t.origin[j];
-      if (i < t.n) {
-        double fr = std::floor(static_cast<double>(v) * g.neg_alpha + static_cast<double>(t.r_begin + i));
-        r0 = clamp_index(fr, g.rows);
-        r1 = clamp_index(fr + 1.0, g.rows);
+  }
+  for (int64_t b = 0; b < blocks; ++b) {
+    t.simple[b] = (b + 1) * W <= t.n;
+    for (int64_t j = 0; j < t.nv; ++j) {
+      const int64_t v = t.v_begin + j;
+      int64_t start = 0;
+      bool regular = (b + 1) * W <= t.n;
+      for (int64_t l = 0; l < W; ++l) {
+        // Lanes past the last row repeat it; their values are never stored.
+        const int64_t i = std::min(b * W + l, t.n - 1);
+        int64_t r0, r1;
+        row_terms(g, v, t.r_begin + i, &t.wr0[(b * t.nv + j) * W + l], &r0, &r1);
+        if (l == 0) start = r0 - t.origin[j];
+        regular = regular && r0 == t.origin[j] + start + l && r1 == r0 + 1;
       }
-      t.slot0[j * t.tile + i] = static_cast<int16_t>(std::min(r0 - t.origin[j], t.filled[j] - 1));
-      t.slot1[j * t.tile + i] = static_cast<int16_t>(std::min(r1 - t.origin[j], t.filled[j] - 1));
-    }
-    for (int64_t b = 0; b < blocks; ++b) {
-      const int16_t* s0 = t.slot0 + j * t.tile + b * W;
-      const int16_t* s1 = t.slot1 + j * t.tile + b * W;
-      bool regular = (b + 1) * W <= t.n && s0[0] + W + 1 <= t.filled[j];
-      for (int l = 0; l < W; ++l) regular = regular && s0[l] == s0[0] + l && s1[l] == s0[l] + 1;
-      t.start[j * blocks + b] = regular ? s0[0] : -1;
+      regular = regular && start + W + 1 <= t.filled[j];
+      t.at[b * t.nv + j] = regular ? static_cast<int32_t>(j * t.cap + start) : -1;
       t.simple[b] = t.simple[b] && regular;
     }
   }
 }
 
-// Copies the source rows that the table names from one block position of one
-// column into a slot, offset j in slot row j: rows that are C apart in the
-// layout become neighbours.
+// Copies the source rows that the table names, from one block position a_begin
+// of one column, into a slot: offset j into slot row j, so that rows that lie C
+// apart in the layout become neighbours.
 template <int W> LF_INLINE void fill_slot(const RowTable& t, const double* from, int64_t C, double* slot) {
   if (!t.shared) {
     for (int64_t j = 0; j < t.nv; ++j) {
@@ -192,25 +179,8 @@ template <int W> LF_INLINE void fill_slot(const RowTable& t, const double* from,
     for (int64_t j = 0; j < t.nv; ++j) slot[j * t.cap + q] = from[q * C + j];
 }
 
-// The values of W rows, staged [j][lane], to rows i .. i + W - 1 of the
-// layout, at to[row*C + j].
-template <int W> LF_INLINE void write_rows(const double* staged, int64_t nv, int64_t lanes, int64_t C, double* to) {
-  if (lanes < W) {
-    for (int64_t l = 0; l < lanes; ++l)
-      for (int64_t j = 0; j < nv; ++j) to[l * C + j] = staged[j * W + l];
-    return;
-  }
-  int64_t j = 0;
-  for (; j + W <= nv; j += W) {
-    Vec<W> x[W];
-    for (int l = 0; l < W; ++l) x[l] = load<W>(staged + (j + l) * W);
-    Transpose<W>::run(x);
-    for (int l = 0; l < W; ++l) store<W>(to + l * C + j, x[l]);
-  }
-  for (; j < nv; ++j)
-    for (int l = 0; l < W; ++l) to[l * C + j] = staged[j * W + l];
-}
-
+// Steps 4 and 5 for W rows of one plane: weight products first, then the four
+// terms added left to right.
 template <int W>
 LF_INLINE Vec<W> interpolate(Vec<W> wr0, double wc0, double wc1, Vec<W> s00, Vec<W> s10, Vec<W> s01, Vec<W> s11) {
   const Vec<W> wr1 = 1.0 - wr0;
@@ -218,86 +188,97 @@ LF_INLINE Vec<W> interpolate(Vec<W> wr0, double wc0, double wc1, Vec<W> s00, Vec
   return ((w00 * s00 + w10 * s10) + w01 * s01) + w11 * s11;
 }
 
-// Everything one pixel column needs at one u: the slots of its columns c0
-// and c1, its column weights, its sums and where its values go.
+// One pixel column at one u, for the rows of a tile and the offsets of a
+// chunk, and what to ask the memory for meanwhile.
 struct ColumnJob {
-  const double* m0;
+  const double* m0;  // slots of source columns c0 and c1
   const double* m1;
   double wc0, wc1;
-  double* sum;     // the column's sums for the rows of the tile
-  double* to;      // destination: row r_begin, block position a_begin
-  const char* prefetch;  // source lines of a slot filled soon
-  int64_t prefetch_lines;
+  double* sum;  // running sums of the tile's rows
+  double* to;   // destination at row r_begin, block position a_begin
+  // Source lines of the slot that the next column fills, and destination
+  // lines of the next column, requested a few per block of rows.
+  const char* next_source;
+  const char* next_destination;
+  int64_t source_lines, destination_lines;
 };
 
-template <int W>
-LF_INLINE void refocus_column(const RowTable& t, int64_t C, const ColumnJob& job, double* staged) {
-  const int64_t nv = t.nv, blocks = t.tile / W;
-  const int64_t per_block = (job.prefetch_lines + blocks - 1) / blocks;
-  int64_t line = 0;
-  for (int64_t i = 0; i < t.n; i += W) {
-    for (int64_t e = 0; e < per_block && line < job.prefetch_lines; ++e, ++line)
-      __builtin_prefetch(job.prefetch + line * 64, 0, 3);
-    Vec<W> S = load<W>(job.sum + i);
-    const double* w0 = t.w0 + i;
-    const int16_t* start = t.start + i / W;
-    if (t.simple[i / W]) {
-      // W offsets at a time straight to the destination, transposed in
-      // registers; the offsets beyond a multiple of W through the stage.
-      int64_t j = 0;
+LF_INLINE void prefetch_some(const char*& p, int64_t& left, int64_t count) {
+  count = std::min(left, count);
+  for (int64_t e = 0; e < count; ++e) __builtin_prefetch(p + e * 64, 0, 1);
+  p += count * 64;
+  left -= count;
+}
+
+template <int W> LF_INLINE void refocus_column(const Geometry& g, const RowTable& t, ColumnJob job) {
+  const int64_t nv = t.nv, C = g.C, blocks = (t.n + W - 1) / W;
+  const int64_t source_step = (job.source_lines + blocks - 1) / blocks;
+  const int64_t destination_step = (job.destination_lines + blocks - 1) / blocks;
+  for (int64_t i = 0, b = 0; i < t.n; i += W, ++b) {
+    prefetch_some(job.next_source, job.source_lines, source_step);
+    prefetch_some(job.next_destination, job.destination_lines, destination_step);
+    const double* wr0 = t.wr0 + b * nv * W;
+    const int32_t* at = t.at + b * nv;
+    double* to = job.to + i * C;
+    const int64_t lanes = std::min<int64_t>(W, t.n - i);
+    // Each pixel's sum takes the offsets in increasing j, as per pixel.
+    Vec<W> S{};
+    if (lanes == W) S = load<W>(job.sum + i);
+    int64_t j = 0;
+    if (t.simple[b]) {
+      // W offsets at a time, transposed in registers to layout order.
       for (; j + W <= nv; j += W) {
         Vec<W> x[W];
         for (int l = 0; l < W; ++l) {
-          const double* q0 = job.m0 + (j + l) * t.cap + start[(j + l) * blocks];
-          const double* q1 = job.m1 + (j + l) * t.cap + start[(j + l) * blocks];
-          x[l] = interpolate<W>(load<W>(w0 + (j + l) * t.tile), job.wc0, job.wc1, load<W>(q0), load<W>(q0 + 1),
+          const double* q0 = job.m0 + at[j + l];
+          const double* q1 = job.m1 + at[j + l];
+          x[l] = interpolate<W>(load<W>(wr0 + (j + l) * W), job.wc0, job.wc1, load<W>(q0), load<W>(q0 + 1),
                                 load<W>(q1), load<W>(q1 + 1));
           S = S + x[l];
         }
         Transpose<W>::run(x);
-        for (int l = 0; l < W; ++l) store<W>(job.to + (i + l) * C + j, x[l]);
+        for (int l = 0; l < W; ++l) store<W>(to + l * C + j, x[l]);
       }
-      const int64_t rest = j;
-      for (; j < nv; ++j) {
-        const double* q0 = job.m0 + j * t.cap + start[j * blocks];
-        const double* q1 = job.m1 + j * t.cap + start[j * blocks];
-        const Vec<W> x = interpolate<W>(load<W>(w0 + j * t.tile), job.wc0, job.wc1, load<W>(q0), load<W>(q0 + 1),
-                                        load<W>(q1), load<W>(q1 + 1));
-        S = S + x;
-        store<W>(staged + (j - rest) * W, x);
-      }
-      for (int64_t l = 0; l < W; ++l)
-        for (int64_t jj = rest; jj < nv; ++jj) job.to[(i + l) * C + jj] = staged[(jj - rest) * W + l];
-    } else {
-      // Clamped rows at the grid's edges, the last rows of the grid: the
-      // offsets whose rows are not consecutive gather them one by one.
-      for (int64_t j = 0; j < nv; ++j) {
+    }
+    // The offsets left over, and every offset of a block that has clamped
+    // rows (the grid's top and bottom), a row skipped by rounding, or fewer
+    // than W rows: the same steps, the rows gathered one by one.
+    for (; j < nv; ++j) {
+      Vec<W> x;
+      if (at[j] >= 0) {
+        const double* q0 = job.m0 + at[j];
+        const double* q1 = job.m1 + at[j];
+        x = interpolate<W>(load<W>(wr0 + j * W), job.wc0, job.wc1, load<W>(q0), load<W>(q0 + 1), load<W>(q1),
+                           load<W>(q1 + 1));
+      } else {
         const double* q0 = job.m0 + j * t.cap;
         const double* q1 = job.m1 + j * t.cap;
-        const int64_t st = start[j * blocks];
-        Vec<W> x;
-        if (st >= 0) {
-          x = interpolate<W>(load<W>(w0 + j * t.tile), job.wc0, job.wc1, load<W>(q0 + st), load<W>(q0 + st + 1),
-                             load<W>(q1 + st), load<W>(q1 + st + 1));
-        } else {
-          const int16_t* i0 = t.slot0 + j * t.tile + i;
-          const int16_t* i1 = t.slot1 + j * t.tile + i;
-          double y[4][W];
-          for (int l = 0; l < W; ++l) {
-            y[0][l] = q0[i0[l]];
-            y[1][l] = q0[i1[l]];
-            y[2][l] = q1[i0[l]];
-            y[3][l] = q1[i1[l]];
-          }
-          x = interpolate<W>(load<W>(w0 + j * t.tile), job.wc0, job.wc1, load<W>(y[0]), load<W>(y[1]),
-                             load<W>(y[2]), load<W>(y[3]));
+        double s[4][W];
+        for (int l = 0; l < W; ++l) {
+          double w;
+          int64_t r0, r1;
+          row_terms(g, t.v_begin + j, t.r_begin + std::min(i + l, t.n - 1), &w, &r0, &r1);
+          r0 = std::min(r0 - t.origin[j], t.filled[j] - 1);
+          r1 = std::min(r1 - t.origin[j], t.filled[j] - 1);
+          s[0][l] = q0[r0];
+          s[1][l] = q0[r1];
+          s[2][l] = q1[r0];
+          s[3][l] = q1[r1];
         }
-        S = S + x;
-        store<W>(staged + j * W, x);
+        x = interpolate<W>(load<W>(wr0 + j * W), job.wc0, job.wc1, load<W>(s[0]), load<W>(s[1]), load<W>(s[2]),
+                           load<W>(s[3]));
       }
-      write_rows<W>(staged, nv, std::min<int64_t>(W, t.n - i), C, job.to + i * C);
+      if (lanes == W) {
+        S = S + x;
+        for (int l = 0; l < W; ++l) to[l * C + j] = x[l];
+      } else {
+        for (int64_t l = 0; l < lanes; ++l) {
+          job.sum[i + l] = job.sum[i + l] + x[l];
+          to[l * C + j] = x[l];
+        }
+      }
     }
-    store<W>(job.sum + i, S);
+    if (lanes == W) store<W>(job.sum + i, S);
   }
 }
 
@@ -307,7 +288,8 @@ LF_INLINE void refocus_column(const RowTable& t, int64_t C, const ColumnJob& job
 // steps, so no bit changes. The source column of a block position is first
 // copied into a slot where successive rows of one offset v lie next to each
 // other (in the layout they are C apart), so W rows of one v are one vector
-// load; the values of W rows are transposed back to layout order.
+// load, and a slot serves the column after as its c0; the values of W rows
+// are transposed back to layout order.
 template <int W>
 LF_INLINE void refocus_body(const double* __restrict source, double* __restrict destination,
                             double* __restrict image, uint16_t cols_in, uint16_t rows_in, uint16_t angular_size,
@@ -332,13 +314,9 @@ LF_INLINE void refocus_body(const double* __restrict source, double* __restrict 
     t.chunk = kMaxChunk;
     t.tile = kMinTile;
   }
-  // One offset needs at most n + 2 source rows: floor(x + r) advances by at
-  // most n over n rows, r1 adds one, and clamping only narrows the range.
   t.cap = t.tile + t.tile / 4;
   const int64_t col_tile = kSumEntries / t.tile;
-  const int64_t blocks = t.tile / W;
   double slot[2][kSlotEntries];
-  double staged[kMaxChunk * W];
   double sums[kSumEntries];
 
   for (t.r_begin = 0; t.r_begin < g.rows; t.r_begin += t.tile) {
@@ -348,7 +326,7 @@ LF_INLINE void refocus_body(const double* __restrict source, double* __restrict 
       const double* plane = source + k * g.P;
       for (int64_t c_begin = 0; c_begin < g.cols; c_begin += col_tile) {
         const int64_t m = std::min(col_tile, g.cols - c_begin);
-        for (int64_t i = 0; i < m * t.tile; ++i) sums[i] = 0.0;
+        std::fill(sums, sums + m * t.tile, 0.0);
         for (int64_t u = -g.D; u <= g.D; ++u) {
           const int64_t b = g.D + u;
           for (int64_t v_begin = -g.D; v_begin <= g.D; v_begin += t.chunk) {
@@ -357,9 +335,9 @@ LF_INLINE void refocus_body(const double* __restrict source, double* __restrict 
               t.nv = std::min(t.chunk, g.D + 1 - v_begin);
               build_row_table<W>(g, t);
             }
-            const int64_t nv = t.nv, a_begin = g.D + v_begin;
+            const int64_t a_begin = g.D + v_begin;
             int64_t held[2] = {-1, -1};  // source column in each slot
-            // The slot of a column, filled unless it is held; never evicts `keep`.
+            // The slot of a column, filled unless held; never evicts `keep`.
             auto slot_for = [&](int64_t column, int64_t keep) -> const double* {
               for (int e = 0; e < 2; ++e)
                 if (held[e] == column) return slot[e];
@@ -373,25 +351,24 @@ LF_INLINE void refocus_body(const double* __restrict source, double* __restrict 
               const double pc = static_cast<double>(u) * g.neg_alpha + static_cast<double>(c);
               const double fc = std::floor(pc);
               const int64_t c0 = clamp_index(fc, g.cols), c1 = clamp_index(fc + 1.0, g.cols);
-              const double wc0 = 1.0 - (pc - fc);
-              const double wc1 = 1.0 - wc0;
               ColumnJob job;
-              job.wc0 = wc0;
-              job.wc1 = wc1;
+              job.wc0 = 1.0 - (pc - fc);
+              job.wc1 = 1.0 - job.wc0;
               job.m0 = slot_for(c0, c1);
               job.m1 = slot_for(c1, c0);
               job.sum = sums + cl * t.tile;
               job.to = destination + k * g.P + (c * g.C + b) * g.H + t.r_begin * g.C + a_begin;
-              // The slot that the next column is likely to fill: its c1.
-              job.prefetch_lines = 0;
-              if (t.shared && c + 1 < g.cols) {
-                const double pn = static_cast<double>(u) * g.neg_alpha + static_cast<double>(c + 1);
-                const int64_t next = clamp_index(std::floor(pn) + 1.0, g.cols);
-                job.prefetch =
-                    reinterpret_cast<const char*>(plane + (next * g.C + b) * g.H + t.first * g.C + a_begin);
-                job.prefetch_lines = (t.rows * g.C * 8 + 63) / 64;
-              }
-              refocus_column<W>(t, g.C, job, staged);
+              // The next column usually fills a slot with its c1 and writes
+              // the column beside this one.
+              const bool last = c + 1 == g.cols;
+              const double pn = static_cast<double>(u) * g.neg_alpha + static_cast<double>(c + 1);
+              const int64_t next = clamp_index(std::floor(pn) + 1.0, g.cols);
+              job.next_source =
+                  reinterpret_cast<const char*>(plane + (next * g.C + b) * g.H + t.first * g.C + a_begin);
+              job.source_lines = t.shared && !last ? (t.rows * g.C * 8 + 63) / 64 : 0;
+              job.next_destination = reinterpret_cast<const char*>(last ? job.to : job.to + g.C * g.H);
+              job.destination_lines = last ? 0 : (n * g.C * 8 + 63) / 64;
+              refocus_column<W>(g, t, job);
             }
           }
         }
@@ -408,58 +385,49 @@ void refocus_baseline(const double* source, double* destination, double* image, 
   refocus_body<2>(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
 }
 
+#if defined(__x86_64__)
 __attribute__((target("avx2"))) void refocus_avx2(const double* source, double* destination, double* image,
                                                   uint16_t cols, uint16_t rows, uint16_t angular_size,
                                                   uint16_t angular_radius, double alpha) {
   refocus_body<4>(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
 }
-
-__attribute__((target("avx512f"))) void refocus_avx512(const double* source, double* destination, double* image,
-                                                      uint16_t cols, uint16_t rows, uint16_t angular_size,
-                                                      uint16_t angular_radius, double alpha) {
-  refocus_body<8>(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
-}
+#endif
 
 }  // namespace
 
 bool refocus_path_available(RefocusPath path) {
   switch (path) {
     case RefocusPath::baseline: return true;
+#if defined(__x86_64__)
     case RefocusPath::avx2: return __builtin_cpu_supports("avx2");
-    case RefocusPath::avx512: return __builtin_cpu_supports("avx512f");
+#endif
+    default: return false;
   }
-  return false;
 }
 
 const char* refocus_path_name(RefocusPath path) {
   switch (path) {
     case RefocusPath::baseline: return "baseline";
     case RefocusPath::avx2: return "avx2";
-    case RefocusPath::avx512: return "avx512";
   }
   return "?";
 }
 
 RefocusPath refocus_best_path() {
-  if (refocus_path_available(RefocusPath::avx512)) return RefocusPath::avx512;
-  if (refocus_path_available(RefocusPath::avx2)) return RefocusPath::avx2;
-  return RefocusPath::baseline;
+  return refocus_path_available(RefocusPath::avx2) ? RefocusPath::avx2 : RefocusPath::baseline;
 }
 
 void refocus_remapped_on_path(RefocusPath path, const double* source, double* destination, double* image,
                               uint16_t cols, uint16_t rows, uint16_t angular_size, uint16_t angular_radius,
                               double alpha) {
-  switch (path) {
-    case RefocusPath::avx512:
-      refocus_avx512(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
-      return;
-    case RefocusPath::avx2:
-      refocus_avx2(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
-      return;
-    default:
-      refocus_baseline(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
-      return;
+#if defined(__x86_64__)
+  if (path == RefocusPath::avx2) {
+    refocus_avx2(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
+    return;
   }
+#endif
+  (void)path;
+  refocus_baseline(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
 }
 
 void refocus_remapped(const double* source, double* destination, double* image, uint16_t cols, uint16_t rows,
