@@ -22,8 +22,11 @@ inline int64_t clamp_index(double f, int64_t bound) {
 
 // Everything below is instantiated once per instruction set (W doubles per
 // vector) and inlined into that set's entry, so the compiler emits each
-// path's own instructions from the same plain vector code.
+// path's own instructions from the same plain vector code. No vector ever
+// crosses a call, so the warning that 256-bit vectors change the calling
+// convention outside AVX code does not apply.
 #define LF_INLINE inline __attribute__((always_inline))
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 template <int W> struct VecOf;
 template <> struct VecOf<2> { typedef double type __attribute__((vector_size(16))); };
@@ -41,26 +44,24 @@ template <int W> LF_INLINE void store(double* p, Vec<W> x) { __builtin_memcpy(p,
 // lane i of vector l.
 template <int W> struct Transpose;
 template <> struct Transpose<2> {
-  typedef long long M __attribute__((vector_size(16)));
   static LF_INLINE void run(Vec<2>* x) {
     const Vec<2> a = x[0], b = x[1];
-    x[0] = __builtin_shuffle(a, b, M{0, 2});
-    x[1] = __builtin_shuffle(a, b, M{1, 3});
+    x[0] = __builtin_shufflevector(a, b, 0, 2);
+    x[1] = __builtin_shufflevector(a, b, 1, 3);
   }
 };
 template <> struct Transpose<4> {
-  typedef long long M __attribute__((vector_size(32)));
   static LF_INLINE void run(Vec<4>* x) {
-    const Vec<4> t0 = __builtin_shuffle(x[0], x[1], M{0, 4, 2, 6}), t1 = __builtin_shuffle(x[0], x[1], M{1, 5, 3, 7});
-    const Vec<4> t2 = __builtin_shuffle(x[2], x[3], M{0, 4, 2, 6}), t3 = __builtin_shuffle(x[2], x[3], M{1, 5, 3, 7});
-    x[0] = __builtin_shuffle(t0, t2, M{0, 1, 4, 5});
-    x[1] = __builtin_shuffle(t1, t3, M{0, 1, 4, 5});
-    x[2] = __builtin_shuffle(t0, t2, M{2, 3, 6, 7});
-    x[3] = __builtin_shuffle(t1, t3, M{2, 3, 6, 7});
+    const Vec<4> t0 = __builtin_shufflevector(x[0], x[1], 0, 4, 2, 6), t1 = __builtin_shufflevector(x[0], x[1], 1, 5, 3, 7);
+    const Vec<4> t2 = __builtin_shufflevector(x[2], x[3], 0, 4, 2, 6), t3 = __builtin_shufflevector(x[2], x[3], 1, 5, 3, 7);
+    x[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+    x[1] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+    x[2] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+    x[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
   }
 };
 
-// Working memory, on the stack and fixed whatever the sizes (about 80 KB):
+// Working memory, on the stack and fixed whatever the sizes (about 90 KB):
 // a tile of rows times the offsets v of one chunk is at most kEntries pairs.
 // Tall tiles keep the reads and writes of one column long enough for the
 // memory system to stream them.
@@ -68,7 +69,7 @@ constexpr int64_t kEntries = 2304;
 constexpr int64_t kMinTile = 8;
 constexpr int64_t kMaxTile = 256;
 constexpr int64_t kMaxChunk = kEntries / kMinTile;
-constexpr int64_t kSumEntries = 1024;
+constexpr int64_t kSumEntries = 2048;
 constexpr int64_t kSlotEntries = kEntries + kEntries / 4;
 
 struct Geometry {
