@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "common/remapped_light_field.h"
@@ -253,6 +254,7 @@ Arena arena;
 // Benchmark's aggregates as usual.
 class Collector : public benchmark::ConsoleReporter {
  public:
+  Collector() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Defaults : OO_Tabular) {}
   std::map<std::string, std::vector<double>> seconds;
   void ReportRuns(const std::vector<Run>& runs) override {
     std::vector<Run> shown;

@@ -360,15 +360,15 @@ LF_INLINE void refocus_body(const double* __restrict source, double* __restrict 
               job.sum = sums + cl * t.tile;
               job.to = destination + k * g.P + (c * g.C + b) * g.H + t.r_begin * g.C + a_begin;
               // The next column usually fills a slot with its c1 and writes
-              // the column beside this one.
+              // the column beside this one; whole lines inside those columns.
               const bool last = c + 1 == g.cols;
               const double pn = static_cast<double>(u) * g.neg_alpha + static_cast<double>(c + 1);
               const int64_t next = clamp_index(std::floor(pn) + 1.0, g.cols);
               job.next_source =
                   reinterpret_cast<const char*>(plane + (next * g.C + b) * g.H + t.first * g.C + a_begin);
-              job.source_lines = t.shared && !last ? (t.rows * g.C * 8 + 63) / 64 : 0;
+              job.source_lines = t.shared && !last ? (t.rows * g.C - a_begin) * 8 / 64 : 0;
               job.next_destination = reinterpret_cast<const char*>(last ? job.to : job.to + g.C * g.H);
-              job.destination_lines = last ? 0 : (n * g.C * 8 + 63) / 64;
+              job.destination_lines = last ? 0 : (n * g.C - a_begin) * 8 / 64;
               refocus_column<W>(g, t, job);
             }
           }
