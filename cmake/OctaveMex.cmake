@@ -10,13 +10,18 @@ execute_process(COMMAND ${MKOCTFILE} -p OCTLIBDIR OUTPUT_VARIABLE OCTAVE_LIB_DIR
 find_program(OCTAVE_CLI octave-cli)
 message(STATUS "Octave modules: mex.h in ${OCTAVE_INCLUDE_DIR}, libraries in ${OCTAVE_LIB_DIR}")
 
+# lf_add_octave_mex(<name> <output directory> <sources>...): <directory>/<name>.mex.
+function(lf_add_octave_mex name directory)
+  add_library(${name} MODULE ${ARGN})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${OCTAVE_INCLUDE_DIR})
+  target_link_directories(${name} PRIVATE ${OCTAVE_LIB_DIR})
+  target_link_libraries(${name} PRIVATE octinterp octave)
+  target_compile_options(${name} PRIVATE -Wall -Wextra)
+  target_link_options(${name} PRIVATE -Wl,-Bsymbolic)
+  set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ".mex" LIBRARY_OUTPUT_DIRECTORY ${directory})
+endfunction()
+
 foreach(module ${LF_MODULES})
-  add_library(${module} MODULE ${${module}_SOURCES} common/mex_args.cpp)
-  target_include_directories(${module} PRIVATE ${OCTAVE_INCLUDE_DIR})
-  target_link_directories(${module} PRIVATE ${OCTAVE_LIB_DIR})
-  target_link_libraries(${module} PRIVATE lf_kernels octinterp octave)
-  target_compile_options(${module} PRIVATE -Wall -Wextra)
-  target_link_options(${module} PRIVATE -Wl,-Bsymbolic)
-  set_target_properties(${module} PROPERTIES PREFIX "" SUFFIX ".mex"
-    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+  lf_add_octave_mex(${module} ${CMAKE_BINARY_DIR} ${${module}_SOURCES} common/mex_args.cpp)
+  target_link_libraries(${module} PRIVATE lf_kernels)
 endforeach()

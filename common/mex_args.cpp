@@ -2,6 +2,7 @@
 #include "common/mex_args.h"
 
 #include <cinttypes>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdint>
@@ -41,19 +42,21 @@ template <class T> double first_as_double(const mxArray* a) {
   return static_cast<double>(*static_cast<const T*>(mxGetData(a)));
 }
 
+[[noreturn]] void reject_scalar_class(const char* module, InputRef in, const char* cls) {
+  raise_error(module, "badScalar", "input %d (%s) must be a real numeric or logical scalar, got a %s array.",
+              in.position, in.role, cls);
+}
+
 }  // namespace
 
 double scalar_value(const char* module, InputRef in) {
   const mxArray* a = in.array;
   char cls[64];
   describe_class(a, cls, sizeof cls);
-  if (!(mxIsNumeric(a) || mxIsLogical(a)) || !is_real_full(a))
-    raise_error(module, "badScalar",
-                "%s: input %d (%s) must be a real numeric or logical scalar, got a %s array.",
-                module, in.position, in.role, cls);
+  if (!(mxIsNumeric(a) || mxIsLogical(a)) || !is_real_full(a)) reject_scalar_class(module, in, cls);
   if (mxGetNumberOfElements(a) == 0)
-    raise_error(module, "emptyScalar", "%s: input %d (%s) must hold at least one element, got an empty %s array.",
-                module, in.position, in.role, cls);
+    raise_error(module, "emptyScalar", "input %d (%s) must hold at least one element, got an empty %s array.",
+                in.position, in.role, cls);
   switch (mxGetClassID(a)) {
     case mxDOUBLE_CLASS: return first_as_double<double>(a);
     case mxSINGLE_CLASS: return first_as_double<float>(a);
@@ -66,9 +69,7 @@ double scalar_value(const char* module, InputRef in) {
     case mxINT64_CLASS: return first_as_double<int64_t>(a);
     case mxUINT64_CLASS: return first_as_double<uint64_t>(a);
     case mxLOGICAL_CLASS: return mxGetLogicals(a)[0] ? 1.0 : 0.0;
-    default:
-      raise_error(module, "badScalar", "%s: input %d (%s) must be a real numeric or logical scalar, got a %s array.",
-                  module, in.position, in.role, cls);
+    default: reject_scalar_class(module, in, cls);
   }
 }
 
@@ -77,14 +78,14 @@ double* double_array(const char* module, InputRef in, uint64_t needed, const cha
   if (!mxIsDouble(a) || !is_real_full(a)) {
     char cls[64];
     describe_class(a, cls, sizeof cls);
-    raise_error(module, "badArray", "%s: input %d (%s) must be a real full double array, got a %s array.",
-                module, in.position, in.role, cls);
+    raise_error(module, "badArray", "input %d (%s) must be a real full double array, got a %s array.",
+                in.position, in.role, cls);
   }
   const uint64_t have = mxGetNumberOfElements(a);
   if (have < needed)
     raise_error(module, "arrayTooSmall",
-                "%s: input %d (%s) must hold at least %" PRIu64 " elements (%s), got %" PRIu64 ".",
-                module, in.position, in.role, needed, layout, have);
+                "input %d (%s) must hold at least %" PRIu64 " elements (%s), got %" PRIu64 ".",
+                in.position, in.role, needed, layout, have);
   return mxGetPr(a);
 }
 
@@ -103,9 +104,9 @@ bool overlap(const mxArray* x, const mxArray* y) {
 void check_pair(const char* module, InputRef w, InputRef other) {
   if (overlap(w.array, other.array))
     raise_error(module, "sharedData",
-                "%s: input %d (%s) must not share data with input %d (%s), got the same data; "
+                "input %d (%s) must not share data with input %d (%s), got the same data; "
                 "pass an array created on its own (a copy made by B = A shares A's data until one changes).",
-                module, w.position, w.role, other.position, other.role);
+                w.position, w.role, other.position, other.role);
 }
 
 }  // namespace
@@ -116,4 +117,20 @@ void check_disjoint(const char* module, std::initializer_list<InputRef> written,
     for (auto r = read.begin(); r != read.end(); ++r) check_pair(module, *w, *r);
     for (auto v = w + 1; v != written.end(); ++v) check_pair(module, *v, *w);
   }
+}
+
+void reject_sample(const char* module, InputRef in, const RemappedLightField& field, int64_t index,
+                   const char* expected) {
+  const double value = field.data[index];
+  char shown[32];
+  // In the host's own spelling, which printf does not use for these.
+  if (std::isnan(value)) std::snprintf(shown, sizeof shown, "NaN");
+  else if (std::isinf(value)) std::snprintf(shown, sizeof shown, value > 0 ? "Inf" : "-Inf");
+  else std::snprintf(shown, sizeof shown, "%.17g", value);
+  const RlfPlace p = rlf_place(field, index);
+  raise_error(module, "sampleOutOfRange",
+              "input %d (%s) must hold samples %s, got %s at element %" PRId64 " (pixel (%" PRId64
+              ", %" PRId64 "), angular sample (%" PRId64 ", %" PRId64 "), plane %" PRId64 "; 1-based).",
+              in.position, in.role, expected, shown, index + 1, p.r + 1, p.c + 1, p.a + 1, p.b + 1,
+              p.k + 1);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "common/remapped_light_field.h"
 #include "mex.h"
 
 // One input as the checks see it: its 1-based position and its role.
@@ -34,3 +35,9 @@ double* double_array(const char* module, InputRef input, uint64_t needed, const 
 // and in-place writes would then reach the caller's other variables.
 void check_disjoint(const char* module, std::initializer_list<InputRef> written,
                     std::initializer_list<InputRef> read);
+
+// Rejects the call over the sample at `index` of a remapped light-field input,
+// giving its value and its place in 1-based terms; `expected` names the values
+// that would have been accepted.
+[[noreturn]] void reject_sample(const char* module, InputRef input, const RemappedLightField& field,
+                                int64_t index, const char* expected);

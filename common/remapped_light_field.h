@@ -23,6 +23,20 @@ inline int64_t rlf_index(const RemappedLightField& f, int64_t r, int64_t c,
   return (r * C + a) + (c * C + b) * height + k * plane;
 }
 
+// The pixel, angular sample and plane that rlf_index maps onto `index`.
+struct RlfPlace {
+  int64_t r, c, a, b, k;
+};
+
+inline RlfPlace rlf_place(const RemappedLightField& f, int64_t index) {
+  const int64_t C = f.angular_size;
+  const int64_t height = f.rows * C;
+  const int64_t plane = height * f.cols * C;
+  const int64_t k = index / plane, within = index % plane;
+  const int64_t i = within % height, j = within / height;
+  return {i / C, j / C, i % C, j % C, k};
+}
+
 inline int64_t map_index(int64_t rows, int64_t r, int64_t c) { return r + c * rows; }
 
 inline int64_t image_index(int64_t rows, int64_t cols, int64_t r, int64_t c, int64_t k) {

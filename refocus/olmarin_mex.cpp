@@ -20,7 +20,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   // The kernel visits block positions 0 .. 2D; a smaller block reaches past the arrays.
   if (C < 2 * D + 1)
     raise_error(m, "angularSizeTooSmall",
-                "olmarin: input 3 (angular size C) must be at least 2*D + 1 = %d for input 4 (angular radius D) = %d, got %d.",
+                "input 3 (angular size C) must be at least 2*D + 1 = %d for input 4 (angular radius D) = %d, got %d.",
                 2 * D + 1, D, C);
   char lf[160], img[160];
   std::snprintf(lf, sizeof lf, "(rows*C) x (cols*C) x 3 with rows = %u, cols = %u, C = %u", rows, cols, C);

@@ -302,7 +302,9 @@ LF_INLINE void refocus_body(const double* __restrict source, double* __restrict 
   g.D = angular_radius;
   g.H = g.rows * g.C;
   g.P = g.H * g.cols * g.C;
-  g.neg_alpha = alpha * -1.0;
+  // alpha * -1.0 keeps a NaN's sign bit on IEEE hardware, but compilers fold
+  // the product into a sign flip; only non-NaN values may be negated.
+  g.neg_alpha = std::isnan(alpha) ? alpha : -alpha;
   if (g.rows == 0 || g.cols == 0) return;
   const double block = static_cast<double>(static_cast<int32_t>(g.C * g.C));
   const int64_t offsets = 2 * g.D + 1;

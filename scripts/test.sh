@@ -1,15 +1,40 @@
 #!/usr/bin/env bash
 # Every test: installs what is missing, builds the modules and the tests, runs
-# them, then runs the kernel tests again built with ASan and UBSan.
+# them; runs the kernel tests and the Octave tests again with the modules built
+# with ASan and UBSan; then runs each module's fuzz target for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh cmake make g++ libgtest-dev octave liboctave-dev
+scripts/install-deps.sh cmake make g++ libgtest-dev octave liboctave-dev clang libclang-rt-14-dev
 jobs=$(nproc)
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DLF_SANITIZE=ON -DLF_BUILD_MEX=OFF
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DLF_SANITIZE=ON -DLF_BUILD_MEX=ON
 cmake --build build-sanitize -j "$jobs"
 ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+
+# Each fuzz target starts from its seed corpus in the repository (left as it
+# is; what the fuzzer finds stays in build-fuzz/corpus). A crash, leak,
+# out-of-bounds access, undefined behaviour or wrong outcome fails the run and
+# leaves the input that caused it in build-fuzz/artifacts.
+fuzz_seconds=${LF_FUZZ_SECONDS:-60}
+CXX=clang++ cmake -S . -B build-fuzz -DLF_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build-fuzz -j "$jobs"
+mkdir -p build-fuzz/artifacts
+for target in build-fuzz/fuzz/*_fuzz; do
+  module=$(basename "$target" _fuzz)
+  corpus=("build-fuzz/corpus/$module")
+  mkdir -p "${corpus[0]}"
+  [ -d "fuzz/corpus/$module" ] && corpus+=("fuzz/corpus/$module")
+  log=build-fuzz/$module.log
+  if ! "$target" -max_total_time="$fuzz_seconds" -timeout=10 -print_final_stats=1 \
+      -artifact_prefix="build-fuzz/artifacts/$module-" "${corpus[@]}" >"$log" 2>&1; then
+    tail -n 60 "$log"
+    echo "fuzz $module: failed, input kept in build-fuzz/artifacts/" >&2
+    exit 1
+  fi
+  echo "fuzz $module: $(grep -o 'number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$') executions"
+  grep 'fuzz tally' "$log"
+done

@@ -35,7 +35,10 @@ void refocus_reference(const double* source, double* destination, double* image,
       double S[3] = {0.0, 0.0, 0.0};
       for (int64_t u = -D; u <= D; ++u) {
         for (int64_t v = -D; v <= D; ++v) {
-          const double minus_alpha = alpha * -1.0;
+          // volatile keeps a real multiplication: folded into a negation it
+          // would flip the sign bit of a NaN alpha.
+          volatile double minus_one = -1.0;
+          const double minus_alpha = alpha * minus_one;
           const double pc = static_cast<double>(u) * minus_alpha + static_cast<double>(c);
           const double pr = static_cast<double>(v) * minus_alpha + static_cast<double>(r);
           const double fc = std::floor(pc);

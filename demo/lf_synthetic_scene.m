@@ -1,0 +1,143 @@
+function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces)
+%LF_SYNTHETIC_SCENE  Render a light field of textured planes with known disparity.
+%   [V, TRUTH] = LF_SYNTHETIC_SCENE(ROWS, COLS, C) renders the default scene,
+%   seen from a C x C grid of views of ROWS x COLS pixels: a textured
+%   background plane far behind, a slanted textured plane whose disparity
+%   grows from left to right, and a textured disk in front of both, with
+%   disparities from about -1.7 to +1.6 pixels per view step. V is indexed
+%   V(view row, view column, image row, image column, colour plane), with
+%   intensities in 0..255; TRUTH (ROWS x COLS) is the disparity of the
+%   centre view, pixel by pixel.
+%
+%   [V, TRUTH] = LF_SYNTHETIC_SCENE(ROWS, COLS, C, SURFACES) renders the
+%   given surfaces instead: a struct array with the fields
+%     disparity  disparity at the image's middle column
+%     slope      change of disparity per pixel to the right (0: fronto-parallel)
+%     shape      'all', 'rect' ([x0 x1 y0 y1]) or 'disk' ([xc yc radius])
+%     extent     the shape's extent, in fractions of the image's width and height
+%     colour     base colour [r g b] in 0..1
+%     seed       seed of the surface's texture
+%
+%   Disparities follow the sign convention of LF_DISPARITY_SWEEP. Every view
+%   pixel shows the nearest surface (largest disparity) that covers it, and
+%   every texture is evaluated exactly at the pixel's sub-pixel position on
+%   its surface.
+%
+%   See also LF_DISPARITY_SWEEP, LIGHTFIELD_DEPTH_DEMO.
+
+  if nargin < 4 || isempty(surfaces)
+    surfaces = default_scene(cols);
+  end
+  if mod(C, 2) ~= 1
+    error('lf_synthetic_scene:evenGrid', 'lf_synthetic_scene: C must be odd, got %d.', C);
+  end
+  D = (C - 1) / 2;
+  textures = make_texture(surfaces(1));
+  for i = 2:numel(surfaces)
+    textures(i) = make_texture(surfaces(i));
+  end
+  views = zeros(C, C, rows, cols, 3);
+  for a = 1:C
+    for b = 1:C
+      [img, depth] = render_view(rows, cols, b - 1 - D, a - 1 - D, surfaces, textures);
+      views(a, b, :, :, :) = reshape(img, [1 1 rows cols 3]);
+      if a == D + 1 && b == D + 1
+        truth = depth;
+      end
+    end
+  end
+end
+
+function surfaces = default_scene(cols)
+  % The slanted plane runs from about -1.3 at its left edge to +0.8 at its
+  % right, whatever the image's width.
+  surfaces = struct( ...
+    'disparity', {-1.7, 0.05, 1.6}, ...
+    'slope', {0, 3.3 / cols, 0}, ...
+    'shape', {'all', 'rect', 'disk'}, ...
+    'extent', {[], [0.10 0.72 0.16 0.86], [0.70 0.56 0.17]}, ...
+    'colour', {[0.35 0.55 0.85], [0.85 0.75 0.35], [0.85 0.35 0.30]}, ...
+    'seed', {11, 22, 33});
+end
+
+function tex = make_texture(s)
+  % A sum of plane waves with random orientations and wavelengths of 5 to
+  % 40 pixels: rich enough for every small misalignment to change the
+  % samples, smooth enough to be seen the same way through every view.
+  n = 16;
+  random = park_miller(s.seed, 10 * n);
+  wavelength = 5 * 8 .^ random(1:n);
+  angle = 2 * pi * random(n + 1:2 * n);
+  tex.a = 2 * pi ./ wavelength .* cos(angle);
+  tex.b = 2 * pi ./ wavelength .* sin(angle);
+  % Row 1 shades the surface's colour; rows 2 to 4 tint each colour plane.
+  tex.phase = 2 * pi * reshape(random(2 * n + 1:6 * n), 4, n);
+  tex.amplitude = 0.55 * (0.6 + 0.4 * reshape(random(6 * n + 1:10 * n), 4, n)) / sqrt(n);
+  tex.colour = s.colour;
+end
+
+function x = park_miller(seed, n)
+  % The same numbers in every host and no change to the caller's generators;
+  % every product stays below 2^53, so doubles hold it exactly.
+  x = zeros(1, n);
+  state = mod(seed * 7919 + 1, 2147483647);
+  for i = 1:n
+    state = mod(16807 * state, 2147483647);
+    x(i) = state / 2147483647;
+  end
+end
+
+function [img, depth] = render_view(rows, cols, u, v, surfaces, textures)
+  r = (0:rows - 1)';
+  c = 0:cols - 1;
+  img = zeros(rows, cols, 3);
+  depth = -inf(rows, cols);
+  for i = 1:numel(surfaces)
+    s = surfaces(i);
+    % Disparity d(x) = p0 + g*x on the surface, in centre-view columns x.
+    % The view pixel (r, c) shows centre point x with c = x - d(x)*u, which
+    % depends on the column alone, and y = r + d(x)*v.
+    g = s.slope;
+    p0 = s.disparity - g * (cols - 1) / 2;
+    x = (c + p0 * u) / (1 - g * u);
+    d = p0 + g * x;
+    y = r + d * v;
+    switch s.shape
+      case 'all'
+        inside = true(rows, cols);
+      case 'rect'
+        e = s.extent;
+        inside = (x >= e(1) * cols & x <= e(2) * cols) & (y >= e(3) * rows & y <= e(4) * rows);
+      case 'disk'
+        e = s.extent;
+        inside = (x - e(1) * cols) .^ 2 + (y - e(2) * rows) .^ 2 <= (e(3) * cols) ^ 2;
+    end
+    dmap = repmat(d, rows, 1);
+    front = inside & (dmap > depth);
+    depth(front) = dmap(front);
+    % The texture only over the rows and columns where the surface shows.
+    rs = find(any(front, 2));
+    cs = find(any(front, 1));
+    if isempty(rs)
+      continue;
+    end
+    t = textures(i);
+    shown = front(rs, cs);
+    shade = texture_wave(t, 1, x(cs), d(cs) * v, r(rs));
+    for k = 1:3
+      plane = 255 * (t.colour(k) * (0.55 + 0.45 * shade) + 0.1 * texture_wave(t, k + 1, x(cs), d(cs) * v, r(rs)));
+      layer = img(rs, cs, k);
+      layer(shown) = min(max(plane(shown), 0), 255);
+      img(rs, cs, k) = layer;
+    end
+  end
+end
+
+function wave = texture_wave(t, k, x, dy, r)
+  % Each wave cos(a*x + b*(r + dy) + phase) splits into cos(b*r)cos(theta) -
+  % sin(b*r)sin(theta) with theta depending on the column alone, so a whole
+  % field is one matrix product.
+  theta = t.a' * x + t.b' * dy + t.phase(k, :)';
+  amp = t.amplitude(k, :)';
+  wave = [cos(r * t.b), -sin(r * t.b)] * [amp .* cos(theta); amp .* sin(theta)];
+end

@@ -1,0 +1,60 @@
+// The two bin rules of the angular entropy modules, the sample range each one
+// can bin, and the filling of one pixel's three histograms. Host-free.
+#pragma once
+
+#include <cstdint>
+
+#include "common/remapped_light_field.h"
+
+constexpr int kBins = 256;
+
+// varnel: narrow to single precision, then round half away from zero. For the
+// single-precision values in (-0.5, 255.5) the truncation and the difference
+// f - t are exact, so this equals roundf without a library call.
+inline int32_t rounded_bin(double sample) {
+  const float f = static_cast<float>(sample);
+  const int32_t t = static_cast<int32_t>(f);
+  return t + (f - static_cast<float>(t) >= 0.5f ? 1 : 0);
+}
+
+// tressik: narrow to single precision, then truncate toward zero.
+inline int32_t truncated_bin(double sample) { return static_cast<int32_t>(static_cast<float>(sample)); }
+
+// Samples that bin inside 0 .. 255: those with above < sample < below, NaN
+// excluded. Decided on the double itself, because narrowing a double beyond
+// the single-precision range is undefined. Each bound is the double at which
+// narrowing starts to round onto the excluded single-precision value: halfway
+// to its neighbour, the tie going to the excluded value whose last bit is even.
+struct SampleRange {
+  double above;
+  double below;
+};
+
+// Single-precision value strictly between -0.5 and 255.5.
+constexpr SampleRange kRoundedBinRange{-(0.5 - 0x1p-26), 255.5 - 0x1p-17};
+// Single-precision value strictly between -1 and 256.
+constexpr SampleRange kTruncatedBinRange{-(1.0 - 0x1p-25), 256.0 - 0x1p-17};
+
+// No short-circuit branches and no negated comparisons: the form that
+// compilers turn into vector compares.
+inline bool outside_range(double sample, SampleRange range) {
+  return (sample <= range.above) | (sample >= range.below) | (sample != sample);
+}
+
+inline bool in_range(double sample, SampleRange range) { return !outside_range(sample, range); }
+
+// Counts the C x C angular samples of pixel (r, c) into histogram k of their
+// plane k. Every count only ever grows by 1.0f, so its final value depends on
+// how many samples reach the bin and not on the order they come in: the planes
+// and block columns are walked in memory order rather than sample by sample.
+template <int32_t (*Bin)(double)>
+inline void count_pixel_samples(const RemappedLightField& field, int64_t r, int64_t c,
+                                float (&histograms)[3][kBins]) {
+  const int64_t C = field.angular_size;
+  for (int64_t k = 0; k < 3; ++k) {
+    for (int64_t b = 0; b < C; ++b) {
+      const double* column = field.data + rlf_index(field, r, c, 0, b, k);
+      for (int64_t a = 0; a < C; ++a) histograms[k][Bin(column[a])] += 1.0f;
+    }
+  }
+}

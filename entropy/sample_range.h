@@ -1,0 +1,13 @@
+// Finds a sample that a bin rule cannot place in 0 .. 255. Host-free.
+#pragma once
+
+#include <cstdint>
+
+#include "entropy/angular_bins.h"
+
+// Index into `source` of the first sample outside `range` in the order the
+// entropy kernels are defined over (pixel rows, pixel columns, then angular
+// rows a, angular columns b, then planes), or -1 when the kernel would read
+// none. Reads exactly the samples the kernel reads.
+int64_t first_sample_out_of_range(const double* source, int64_t rows, int64_t cols, int64_t angular_size,
+                                  SampleRange range);

@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus fuzz/corpus/<module>/: one named call per file, in
+the byte format that fuzz_call.cpp decodes. Run from the repository root;
+LF_FUZZ_PRINT_CALLS=1 build-fuzz/fuzz/<module>_fuzz <file> shows a decoded seed."""
+import os
+import struct
+
+NAN, HUGE = 0, 3               # indices into kSpecialScalars
+SINGLE, INT32, CHAR = 192, 197, 202   # scalar class bytes
+A_SINGLE = 240                 # array class byte
+SAME, SHARED = 220, 240        # alias bytes
+SHORT = 130                    # array count byte: one element fewer than needed
+
+
+def fill(stored, mode=2, seed=7, palette=(0, 0, 0, 0)):
+    """Element values; nothing is read for an array that stores none."""
+    return b'' if stored == 0 else struct.pack('<I', seed) + bytes([mode, *palette])
+
+
+def scalar(value=None, kind=0, b=0, cls=0, count=0, extra=b''):
+    """A scalar input: small integers by default (kind 0 reads b % 16)."""
+    if value is not None:
+        kind, b = 0, value
+    n = 0 if 224 <= count < 240 else 1
+    return bytes([cls, count, kind, b]) + extra + fill(n, mode=0)
+
+
+def raw(x, **kw):
+    return scalar(kind=14, extra=struct.pack('<d', x), **kw)
+
+
+def eighths(k):
+    return scalar(kind=15, b=k & 0xFF)
+
+
+def array(stored, mode=2, cls=0, count=0, alias=None, other=0, palette=(0, 0, 0, 0)):
+    """A source or written array; `stored` must be what the decoder will make."""
+    head = bytes([0])          # the unused random count of a non-sized input
+    if alias is not None:
+        return head + bytes([alias, other])
+    return head + bytes([0, cls, count]) + fill(stored, mode, palette=palette)
+
+
+def sparse(m, n, stored):
+    """A sparse double array of m*1000+1 by n*1000+1 that stores a few elements."""
+    return bytes([0, 0, 216, 0, m, n, stored]) + fill(stored)
+
+
+def ignored():
+    return bytes([0, 1]) + scalar(5)
+
+
+def call(*inputs, lhs=0, rhs=0, scalars=()):
+    """Scalars are decoded first, then the other inputs in order."""
+    return bytes([lhs, rhs]) + b''.join(scalars) + b''.join(inputs)
+
+
+def olmarin():
+    def ok(cols, rows, C, D, alpha, **kw):
+        n, m = rows * C * cols * C * 3, rows * cols * 3
+        src = kw.pop('src', array(n))
+        dst = kw.pop('dst', array(n, mode=6))
+        img = kw.pop('img', array(m, mode=7))
+        sizes = kw.pop('sizes', [scalar(cols), scalar(rows), scalar(C), scalar(D)])
+        return call(src, dst, img, scalars=sizes + [alpha], **kw)
+    return {
+        'valid_fraction': ok(4, 3, 3, 1, eighths(3)),
+        'valid_negative': ok(5, 4, 5, 2, raw(-1.25)),
+        'valid_whole_pixels': ok(4, 4, 3, 1, eighths(16)),
+        'valid_zero_shift': ok(3, 2, 3, 1, eighths(0)),
+        'valid_nan_alpha': ok(3, 3, 3, 1, scalar(kind=12, b=NAN)),
+        'valid_huge_alpha': ok(3, 3, 3, 1, scalar(kind=12, b=HUGE)),
+        'valid_wide_block': ok(3, 2, 7, 2, raw(0.37)),
+        'valid_single_view': ok(4, 3, 1, 0, raw(0.6)),
+        'valid_no_rows': ok(4, 0, 3, 1, eighths(4)),
+        'valid_one_output': ok(3, 3, 3, 1, eighths(5), lhs=170),
+        'two_outputs': ok(3, 3, 3, 1, eighths(5), lhs=230),
+        'wrong_input_count': ok(3, 3, 3, 1, eighths(5), rhs=231),
+        'block_too_small': ok(3, 3, 2, 1, eighths(5)),
+        'source_one_short': ok(3, 3, 3, 1, eighths(5), src=array(242, count=SHORT)),
+        'single_image': ok(3, 3, 3, 1, eighths(5), img=array(27, cls=A_SINGLE)),
+        'sparse_source': ok(3, 3, 3, 1, eighths(5), src=sparse(3, 3, 2)),
+        'destination_is_source': ok(3, 3, 3, 1, eighths(5), dst=array(0, alias=SAME)),
+        'destination_copy_of_source': ok(3, 3, 3, 1, eighths(5), dst=array(0, alias=SHARED)),
+        'empty_alpha': ok(3, 3, 3, 1, scalar(kind=15, b=4, count=226)),
+        'int32_sizes': ok(3, 3, 3, 1, eighths(3), sizes=[scalar(3, cls=INT32)] * 3 + [scalar(1, cls=INT32)]),
+        'char_size': ok(3, 3, 3, 1, eighths(3), sizes=[scalar(3, cls=CHAR), scalar(3), scalar(3), scalar(1)]),
+        'fractional_size': ok(3, 3, 3, 1, eighths(3),
+                              sizes=[scalar(kind=9, b=3, extra=bytes([230])), scalar(3), scalar(3), scalar(1)]),
+        'wrapped_size': ok(3, 3, 3, 1, eighths(3), sizes=[scalar(kind=11, b=0x33), scalar(3), scalar(3), scalar(1)]),
+    }
+
+
+# Palettes index kSpecialSamples: 3 = -0.4, 8 = 2.5, 9 = 2.4999999999 and
+# 15 = 255.49999 bin under both rules; 16 = 255.5, 19 = 256, 20 = -1 and
+# 24 = NaN do not (255.5 only for varnel).
+def entropy(name, maps, source_at):
+    """varnel: ignored, ignored, source, map; tressik: ignored, source, ignored, maps.
+    Aliases name earlier non-scalar inputs by their order among them."""
+    def ok(cols, rows, C, mode=0, palette=(0, 0, 0, 0), src=None, written=None, **kw):
+        n = max(rows, 0) * max(C, 0) * max(cols, 0) * max(C, 0) * 3
+        m = max(rows, 0) * max(cols, 0)
+        src = src(n) if src else array(n, mode=mode, palette=palette)
+        written = written(m) if written else [array(m, mode=6) for _ in range(maps)]
+        inputs = [ignored(), ignored()]
+        inputs.insert(source_at, src)
+        sizes = kw.pop('sizes', [scalar(cols), scalar(rows), scalar(C)])
+        return call(*inputs, *written, scalars=sizes, **kw)
+    seeds = {
+        'valid_integers': ok(3, 2, 3),
+        'valid_fractions': ok(2, 3, 2, mode=2),
+        'valid_bin_edges': ok(2, 2, 3, mode=3, palette=(3, 8, 9, 15)),
+        'valid_single_sample': ok(4, 3, 1),
+        'valid_no_rows': ok(3, 0, 3),
+        'valid_one_output': ok(2, 2, 2, lhs=170),
+        'two_outputs': ok(2, 2, 2, lhs=230),
+        'wrong_input_count': ok(2, 2, 2, rhs=231),
+        'sample_out_of_range': ok(2, 2, 3, mode=3, palette=(16, 19, 24, 20)),
+        'source_one_short': ok(2, 2, 2, src=lambda n: array(n - 1, count=SHORT)),
+        'single_source': ok(2, 2, 2, src=lambda n: array(n, cls=A_SINGLE)),
+        'map_is_source': ok(2, 2, 2, written=lambda m: [array(0, alias=SAME, other=source_at)] +
+                            [array(m, mode=6) for _ in range(maps - 1)]),
+        'char_size': ok(2, 2, 2, sizes=[scalar(2, cls=CHAR), scalar(2), scalar(2)]),
+        'empty_size': ok(2, 2, 2, sizes=[scalar(2), scalar(2, count=226), scalar(2)]),
+    }
+    if name == 'varnel':
+        seeds['valid_negative_block'] = ok(3, 2, 0, sizes=[scalar(3), scalar(2), scalar(kind=10, b=3)])
+        seeds['valid_nan_block'] = ok(3, 2, 0, sizes=[scalar(3), scalar(2), scalar(kind=12, b=NAN)])
+    else:
+        seeds['maps_shared'] = ok(2, 2, 2, written=lambda m: [array(m, mode=6), array(0, alias=SHARED, other=3),
+                                                             array(m)])
+    return seeds
+
+
+if __name__ == '__main__':
+    for module, seeds in (('olmarin', olmarin()), ('varnel', entropy('varnel', 1, 2)),
+                          ('tressik', entropy('tressik', 3, 1))):
+        folder = os.path.join('fuzz', 'corpus', module)
+        os.makedirs(folder, exist_ok=True)
+        for name, data in seeds.items():
+            with open(os.path.join(folder, name), 'wb') as f:
+                f.write(data)

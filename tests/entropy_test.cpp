@@ -1,0 +1,315 @@
+// The entropy kernels against their literal oracles, the two bin rules, the
+// sample range that guards them, and the values the definition fixes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "common/remapped_light_field.h"
+#include "entropy/angular_bins.h"
+#include "entropy/angular_entropy_channels.h"
+#include "entropy/angular_entropy_mean.h"
+#include "entropy/histogram_entropy.h"
+#include "entropy/sample_range.h"
+#include "tests/reference/entropy_reference.h"
+
+namespace {
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+const double kSentinel = 12345.5;  // never an entropy: marks elements that must stay untouched
+
+bool same_bits(const std::vector<double>& x, const std::vector<double>& y) {
+  // memcmp must not see the null data of an empty vector, even for zero bytes.
+  return x.size() == y.size() && (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0);
+}
+
+bool is_negative_zero(double x) { return x == 0.0 && std::signbit(x); }
+
+// ---------------------------------------------------------------------------
+// histogram_entropy
+
+struct HistogramCase {
+  const char* name;
+  int32_t C;
+  std::vector<std::pair<int, float>> counts;  // (bin, count)
+  double expected;                            // in nats
+  double tolerance;                           // 0: exactly, and negative zero when expected is 0
+};
+
+TEST(HistogramEntropy, DefinedValues) {
+  std::vector<HistogramCase> cases = {
+      {"C = 1, one bin", 1, {{0, 1.0f}}, 0.0, 0.0},
+      {"C = 3, all in the top bin", 3, {{255, 9.0f}}, 0.0, 0.0},
+      {"C = 16, one bin", 16, {{7, 256.0f}}, 0.0, 0.0},
+      {"C = 2, two halves", 2, {{10, 2.0f}, {20, 2.0f}}, std::log(2.0), 1e-7},
+      {"C = 3, 4 + 5 split", 3, {{0, 4.0f}, {255, 5.0f}}, -(4.0 / 9 * std::log(4.0 / 9) + 5.0 / 9 * std::log(5.0 / 9)), 1e-6},
+      // Empty histograms: C = 0 divides 0 by 0, and a NaN share adds nothing.
+      {"C = 0, empty", 0, {}, 0.0, 0.0},
+      {"C = -1, empty", -1, {}, 0.0, 0.0},
+      {"C = -7, empty", -7, {}, 0.0, 0.0},
+      // C^2 overflows 32 bits here: formed wider, it must not trap under UBSan.
+      {"C = INT32_MIN, empty", std::numeric_limits<int32_t>::min(), {}, 0.0, 0.0},
+      {"C = INT32_MAX, empty", std::numeric_limits<int32_t>::max(), {}, 0.0, 0.0},
+  };
+  // C^2 samples in C^2 distinct bins: ln(C^2).
+  for (int32_t C = 1; C <= 16; ++C) {
+    HistogramCase k{"C^2 distinct bins", C, {}, std::log(double(C) * C), 4e-6};
+    for (int b = 0; b < C * C; ++b) k.counts.push_back({(b * 37) % 256, 1.0f});
+    cases.push_back(k);
+  }
+  for (const HistogramCase& k : cases) {
+    float h[kBins] = {}, g[kBins] = {};
+    for (auto [bin, count] : k.counts) h[bin] = g[bin] = count;
+    const float e = histogram_entropy(h, k.C);
+    if (k.tolerance == 0.0) {
+      EXPECT_TRUE(is_negative_zero(e)) << k.name << ": " << e;
+    } else {
+      EXPECT_NEAR(e, k.expected, k.tolerance * k.expected) << k.name << ", C = " << k.C;
+    }
+    if (k.C > -46341 && k.C < 46341) {
+      const float want = histogram_entropy_reference(g, k.C);
+      EXPECT_EQ(std::memcmp(&e, &want, sizeof e), 0) << k.name << ", C = " << k.C;
+      EXPECT_EQ(std::memcmp(h, g, sizeof h), 0) << k.name << ": histogram not normalised as defined";
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Bin rules and their range
+
+TEST(Bins, BoundarySamples) {
+  const int kNone = -1;  // outside that rule's range
+  const struct { double sample; int rounded, truncated; } cases[] = {
+      {2.5, 3, 2}, {2.4999999999, 3, 2},          // narrows to 2.5 first
+      {std::nextafter(2.5, 0.0), 3, 2},           // also narrows to 2.5f
+      {double(std::nextafter(2.5f, 0.0f)), 2, 2},  // 2.4999998f: rounds down
+      {0.49999997, 0, 0}, {0.5, 1, 0}, {-0.4, 0, 0}, {-0.0, 0, 0},
+      {std::nextafter(-(0.5 - 0x1p-26), 0.0), 0, 0},  // narrows to -0.49999997f
+      {-0.5, kNone, 0}, {-0.9, kNone, 0}, {std::nextafter(-(1.0 - 0x1p-25), 0.0), kNone, 0},
+      {2.9, 3, 2}, {2.9999999999, 3, 3},          // narrows to 3.0f before truncation
+      {254.5, 255, 254}, {255.49999, 255, 255}, {255.5 - 0x1p-17 - 0x1p-40, 255, 255},
+      {255.5, kNone, 255}, {255.9, kNone, 255}, {256.0 - 0x1p-17 - 0x1p-40, kNone, 255},
+      {256.0 - 0x1p-17, kNone, kNone}, {256.0, kNone, kNone}, {-1.0, kNone, kNone},
+  };
+  for (const auto& k : cases) {
+    EXPECT_EQ(in_range(k.sample, kRoundedBinRange), k.rounded != kNone) << k.sample;
+    EXPECT_EQ(in_range(k.sample, kTruncatedBinRange), k.truncated != kNone) << k.sample;
+    if (k.rounded != kNone) EXPECT_EQ(rounded_bin(k.sample), k.rounded) << k.sample;
+    if (k.truncated != kNone) EXPECT_EQ(truncated_bin(k.sample), k.truncated) << k.sample;
+  }
+}
+
+// The double bounds must accept exactly the samples whose single-precision
+// value lies strictly inside the range, including the doubles that narrow by
+// a tie: checked on every double near each rounding midpoint and on random ones.
+TEST(Bins, RangeMatchesNarrowing) {
+  const struct { SampleRange range; float low, high; } rules[] = {
+      {kRoundedBinRange, -0.5f, 255.5f}, {kTruncatedBinRange, -1.0f, 256.0f}};
+  std::mt19937_64 rng(77);
+  std::uniform_real_distribution<double> anywhere(-3.0, 260.0);
+  for (const auto& rule : rules) {
+    auto narrowed_inside = [&](double x) {
+      const float f = static_cast<float>(x);
+      return f > rule.low && f < rule.high;
+    };
+    for (float edge : {rule.low, rule.high}) {
+      // The midpoints on either side of the excluded single-precision value.
+      const double below = (double(edge) + double(std::nextafter(edge, -1e9f))) / 2;
+      const double above = (double(edge) + double(std::nextafter(edge, 1e9f))) / 2;
+      for (double mid : {below, above, double(edge)}) {
+        double x = mid;
+        for (int i = 0; i < 300; ++i) x = std::nextafter(x, -kInf);
+        for (int i = 0; i < 600; ++i, x = std::nextafter(x, kInf))
+          ASSERT_EQ(in_range(x, rule.range), narrowed_inside(x)) << x;
+      }
+    }
+    for (int i = 0; i < 200000; ++i) {
+      const double x = anywhere(rng);
+      ASSERT_EQ(in_range(x, rule.range), narrowed_inside(x)) << x;
+    }
+    // Doubles that single precision cannot hold are refused without narrowing.
+    for (double x : {kNaN, -kNaN, kInf, -kInf, 1e300, -1e300, 3.5e38, -3.5e38,
+                     std::numeric_limits<double>::max(), std::numeric_limits<double>::lowest()})
+      EXPECT_FALSE(in_range(x, rule.range)) << x;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The sample-range check before a kernel runs
+
+struct Fault {
+  int64_t r, c, a, b, k;
+  double value;
+};
+
+struct RangeCase {
+  const char* name;
+  int64_t rows, cols, C;
+  std::vector<Fault> faults;
+  int first;  // index into faults of the one to report, -1 for none
+};
+
+std::vector<double> in_range_samples(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> sample(0, 255);
+  std::vector<double> s(n);
+  for (double& x : s) x = sample(rng);
+  return s;
+}
+
+TEST(SampleRange, ReportsFirstFaultInVisitingOrder) {
+  const RangeCase cases[] = {
+      {"all in range", 3, 4, 3, {}, -1},
+      {"one NaN", 3, 4, 3, {{2, 1, 0, 2, 1, kNaN}}, 0},
+      // Memory order would give the plane 0 sample of the later pixel.
+      {"pixel before plane", 3, 2, 2, {{1, 0, 0, 0, 0, 300.0}, {0, 0, 1, 1, 2, -7.0}}, 1},
+      // (a, b) = (1, 0) lies before (0, 1) in memory; the visit takes (0, 1) first.
+      {"angular row before column", 1, 1, 3, {{0, 0, 1, 0, 0, 300.0}, {0, 0, 0, 1, 0, 300.0}}, 1},
+      {"plane order within a sample", 2, 2, 2, {{1, 1, 1, 1, 2, kInf}, {1, 1, 1, 1, 1, -kInf}}, 1},
+      {"columns before rows", 2, 3, 2, {{1, 0, 0, 0, 0, 1e300}, {0, 2, 1, 1, 2, -1e300}}, 1},
+      // Past the first chunk of the straight pass.
+      {"last sample of a large field", 8, 9, 9, {{7, 8, 8, 8, 2, kNaN}}, 0},
+      {"rows = 0 reads nothing", 0, 4, 3, {}, -1},
+      {"C = 0 reads nothing", 3, 4, 0, {}, -1},
+  };
+  for (const RangeCase& k : cases) {
+    const size_t n = rlf_elements(k.rows, k.cols, k.C);
+    std::vector<double> s = in_range_samples(n + 1, 5);
+    s[n] = kNaN;  // beyond the field: never read
+    const RemappedLightField field{s.data(), k.rows, k.cols, k.C};
+    for (const Fault& f : k.faults) s[rlf_index(field, f.r, f.c, f.a, f.b, f.k)] = f.value;
+    int64_t want = -1;
+    if (k.first >= 0) {
+      const Fault& f = k.faults[k.first];
+      want = rlf_index(field, f.r, f.c, f.a, f.b, f.k);
+    }
+    for (SampleRange range : {kRoundedBinRange, kTruncatedBinRange})
+      EXPECT_EQ(first_sample_out_of_range(s.data(), k.rows, k.cols, k.C, range), want) << k.name;
+  }
+}
+
+TEST(SampleRange, MatchesLiteralScanOnRandomFaults) {
+  const struct { SampleRange range; float low, high; } rules[] = {
+      {kRoundedBinRange, -0.5f, 255.5f}, {kTruncatedBinRange, -1.0f, 256.0f}};
+  std::mt19937 rng(31);
+  std::uniform_int_distribution<int> size(1, 9), faults(0, 3);
+  const double bad[] = {kNaN, 255.5, 256.0, -1.0, -0.5, 1e300, -kInf};
+  for (int i = 0; i < 400; ++i) {
+    const int64_t rows = size(rng), cols = size(rng), C = size(rng);
+    const size_t n = rlf_elements(rows, cols, C);
+    std::vector<double> s = in_range_samples(n, static_cast<uint32_t>(i));
+    const int count = faults(rng);
+    for (int j = 0; j < count; ++j) s[rng() % n] = bad[rng() % 7];
+    const RemappedLightField field{s.data(), rows, cols, C};
+    for (const auto& rule : rules) {
+      auto binnable = [&](double x) {
+        return std::fabs(x) < 1e6 && float(x) > rule.low && float(x) < rule.high;
+      };
+      int64_t want = -1;
+      for (int64_t r = 0; r < rows && want < 0; ++r)
+        for (int64_t c = 0; c < cols && want < 0; ++c)
+          for (int64_t a = 0; a < C && want < 0; ++a)
+            for (int64_t b = 0; b < C && want < 0; ++b)
+              for (int64_t k = 0; k < 3 && want < 0; ++k) {
+                const int64_t at = rlf_index(field, r, c, a, b, k);
+                if (!binnable(s[at])) want = at;
+              }
+      EXPECT_EQ(first_sample_out_of_range(s.data(), rows, cols, C, rule.range), want) << "call " << i;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Kernels
+
+enum class Samples { kIntegers, kFractions, kHalves, kFewValues, kExtremes };
+
+// Samples in range of both rules when `truncated` is false, of the truncated
+// rule only (up to 256) when it is true.
+std::vector<double> make_source(size_t n, Samples kind, bool truncated, std::mt19937& rng) {
+  const SampleRange range = truncated ? kTruncatedBinRange : kRoundedBinRange;
+  std::uniform_int_distribution<int> whole(0, 255), few(0, 2), coin(0, 3);
+  std::uniform_real_distribution<double> fraction(range.above, range.below);
+  const double few_values[] = {3.0, 3.25, 200.0};
+  std::vector<double> s(n);
+  for (double& x : s) {
+    switch (kind) {
+      case Samples::kIntegers: x = whole(rng); break;
+      case Samples::kFractions: x = fraction(rng); break;
+      case Samples::kHalves: {
+        const double h = whole(rng) + 0.5;  // 255.5 is excluded below for rounding
+        const double options[] = {h, std::nextafter(h, 0.0), double(std::nextafter(float(h), 0.0f)), h - 1.0};
+        x = options[coin(rng)];
+        if (!in_range(x, range)) x = 255.0;
+        break;
+      }
+      case Samples::kFewValues: x = few_values[few(rng)]; break;
+      case Samples::kExtremes: {
+        const double options[] = {std::nextafter(range.above, kInf), std::nextafter(range.below, -kInf), -0.0, 0.0};
+        x = options[coin(rng)];
+        break;
+      }
+    }
+  }
+  return s;
+}
+
+struct KernelCase {
+  int32_t rows, cols, C;
+  Samples kind;
+};
+
+void expect_mean_matches(const KernelCase& k, std::mt19937& rng) {
+  const size_t n = rlf_elements(k.rows, k.cols, k.C);
+  const std::vector<double> source = make_source(n, k.kind, false, rng);
+  const size_t pixels = saturating_product({k.rows, k.cols});
+  std::vector<double> got(pixels + 3, kSentinel), want = got;
+  angular_entropy_mean(source.data(), got.data(), k.cols, k.rows, k.C);
+  angular_entropy_mean_reference(source.data(), want.data(), k.cols, k.rows, k.C);
+  EXPECT_TRUE(same_bits(got, want)) << "varnel rows " << k.rows << " cols " << k.cols << " C " << k.C
+                                    << " samples " << int(k.kind);
+  for (size_t i = pixels; i < got.size(); ++i) EXPECT_EQ(got[i], kSentinel) << "written past the map";
+}
+
+void expect_channels_match(const KernelCase& k, std::mt19937& rng) {
+  const uint16_t rows = uint16_t(k.rows), cols = uint16_t(k.cols), C = uint16_t(k.C);
+  const size_t n = rlf_elements(rows, cols, C);
+  const std::vector<double> source = make_source(n, k.kind, true, rng);
+  const size_t pixels = size_t{rows} * cols;
+  std::vector<double> got[3], want[3];
+  for (int p = 0; p < 3; ++p) got[p] = want[p] = std::vector<double>(pixels + 3, kSentinel);
+  angular_entropy_channels(source.data(), got[0].data(), got[1].data(), got[2].data(), cols, rows, C);
+  angular_entropy_channels_reference(source.data(), want[0].data(), want[1].data(), want[2].data(), cols,
+                                     rows, C);
+  for (int p = 0; p < 3; ++p) {
+    EXPECT_TRUE(same_bits(got[p], want[p])) << "tressik map " << p << " rows " << rows << " cols " << cols
+                                            << " C " << C << " samples " << int(k.kind);
+    for (size_t i = pixels; i < got[p].size(); ++i) EXPECT_EQ(got[p][i], kSentinel) << "written past map " << p;
+  }
+}
+
+// varnel's sizes may be negative (C <= 0: negative zero everywhere; rows or
+// cols <= 0: nothing written); tressik's are 16-bit.
+TEST(AngularEntropy, MatchesReferenceOnRandomCalls) {
+  std::mt19937 rng(20261208);
+  std::uniform_int_distribution<int> size(-2, 8), block(-2, 11), kind(0, 4);
+  for (int i = 0; i < 500; ++i) {
+    const KernelCase k{size(rng), size(rng), block(rng), Samples(kind(rng))};
+    expect_mean_matches(k, rng);
+    expect_channels_match({std::max(k.rows, 0), std::max(k.cols, 0), std::max(k.C, 0), k.kind}, rng);
+  }
+  // Blocks large enough for many bins to hold several samples, and C = 16
+  // filling all 256 bins once on integers.
+  for (const KernelCase& k : {KernelCase{3, 2, 16, Samples::kIntegers}, KernelCase{2, 3, 23, Samples::kFractions},
+                              KernelCase{1, 1, 40, Samples::kHalves}}) {
+    expect_mean_matches(k, rng);
+    expect_channels_match(k, rng);
+  }
+}
+
+}  // namespace
