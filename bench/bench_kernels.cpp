@@ -65,9 +65,11 @@ template <RefocusPath path> void refocus_on_path(const Shape& s, const double* s
   refocus_remapped_on_path(path, source, out, out + field_elements(s), s.cols, s.rows, s.C, s.D, s.alpha);
 }
 
-// The entropy modules join here with one entry each, e.g.
+// The entropy modules join here with one entry each and three small runs, e.g.
+// for varnel: module calls angular_entropy_mean(source, out, cols, rows, C),
+// literal calls the tests' oracle the same way, floor sums the source into
+// out[0], outputs are rows*cols (3*rows*cols for tressik's three maps):
 //   {"varnel", map_outputs, varnel_module, varnel_literal, sum_floor},
-// where the floor sums the source into out[0].
 std::vector<Subject> all_subjects(bool every_path) {
   std::vector<Subject> subjects = {
       {"olmarin", refocus_outputs, refocus_module, refocus_literal, refocus_floor},
@@ -110,8 +112,9 @@ void fill_random(const Shape& s, double* source) {
 // shifted by a small parallax, bilinearly, rounded to 8-bit intensities like
 // a captured light field.
 void fill_smooth(const Shape& s, double* source) {
-  const int64_t margin = 8, h = s.rows + 2 * margin, w = s.cols + 2 * margin;
   const double parallax = 0.3;
+  const int64_t margin = static_cast<int64_t>(parallax * s.C / 2) + 2, h = s.rows + 2 * margin,
+                w = s.cols + 2 * margin;
   const RemappedLightField field{source, s.rows, s.cols, s.C};
   uint64_t state = 777;
   std::vector<double> texture(static_cast<size_t>(h * w)), tmp(texture.size());
