@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/remapped_light_field.h"
+#include "refocus/refocus_paths.h"
 #include "refocus/refocus_remapped.h"
 #include "tests/reference/refocus_reference.h"
 
@@ -48,6 +49,21 @@ Arrays run_kernel(const Case& k, const Arrays& input) {
   return out;
 }
 
+Arrays run_path(RefocusPath path, const Case& k, const Arrays& input) {
+  Arrays out = input;
+  refocus_remapped_on_path(path, out.source.data(), out.destination.data(), out.image.data(), k.cols, k.rows, k.C,
+                           k.D, k.alpha);
+  return out;
+}
+
+// Every instruction-set path this CPU can run; each must give the same bits.
+std::vector<RefocusPath> paths() {
+  std::vector<RefocusPath> all;
+  for (RefocusPath p : {RefocusPath::baseline, RefocusPath::avx2})
+    if (refocus_path_available(p)) all.push_back(p);
+  return all;
+}
+
 Arrays run_reference(const Case& k, const Arrays& input) {
   Arrays out = input;
   refocus_reference(out.source.data(), out.destination.data(), out.image.data(), k.cols, k.rows, k.C, k.D,
@@ -56,18 +72,23 @@ Arrays run_reference(const Case& k, const Arrays& input) {
 }
 
 bool same_bits(const std::vector<double>& x, const std::vector<double>& y) {
+  // An empty vector may have no data pointer, which memcmp must not get.
   return x.size() == y.size() && (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0);
 }
 
 void expect_matches_reference(const Case& k, uint32_t seed) {
   const Arrays input = make_run(k, seed);
-  const Arrays got = run_kernel(k, input), want = run_reference(k, input);
-  EXPECT_TRUE(same_bits(got.destination, want.destination))
-      << "destination, rows " << k.rows << " cols " << k.cols << " C " << k.C << " D " << k.D << " alpha "
-      << k.alpha;
-  EXPECT_TRUE(same_bits(got.image, want.image))
-      << "image, rows " << k.rows << " cols " << k.cols << " C " << k.C << " D " << k.D << " alpha " << k.alpha;
-  EXPECT_TRUE(same_bits(got.source, input.source)) << "source changed";
+  const Arrays want = run_reference(k, input);
+  for (RefocusPath path : paths()) {
+    const Arrays got = run_path(path, k, input);
+    EXPECT_TRUE(same_bits(got.destination, want.destination))
+        << refocus_path_name(path) << " destination, rows " << k.rows << " cols " << k.cols << " C " << k.C
+        << " D " << k.D << " alpha " << k.alpha;
+    EXPECT_TRUE(same_bits(got.image, want.image))
+        << refocus_path_name(path) << " image, rows " << k.rows << " cols " << k.cols << " C " << k.C << " D "
+        << k.D << " alpha " << k.alpha;
+    EXPECT_TRUE(same_bits(got.source, input.source)) << "source changed";
+  }
 }
 
 // Visits every written position: (pixel, angular offset, plane).
@@ -113,6 +134,37 @@ TEST(RefocusRemapped, MatchesReferenceOnRandomCalls) {
     }
     expect_matches_reference(k, static_cast<uint32_t>(i) + 1000);
   }
+}
+
+// The kernel works on tiles of rows (256 for C = 9, fewer for larger C), in
+// blocks of vector width, and takes slot rows per offset: every count of
+// leftover rows modulo the vector widths and the tile, tile boundaries,
+// shifts that clamp at the top and bottom, shifts that do not fit one shared
+// window of rows (large alpha), and offsets in several chunks (C = 289).
+TEST(RefocusRemapped, MatchesReferenceOnEveryTilingOfRows) {
+  std::vector<Case> cases;
+  for (uint16_t rows = 1; rows <= 19; ++rows) cases.push_back({rows, 3, 9, 4, 0.37});
+  for (uint16_t rows : {255, 256, 257, 259, 263, 512 + 5})
+    for (double alpha : {0.37, -1.6}) cases.push_back({rows, 2, 9, 4, alpha});
+  for (uint16_t rows : {150, 152, 153, 157}) cases.push_back({rows, 2, 15, 7, -0.45});
+  for (uint16_t rows : {256, 262}) cases.push_back({rows, 3, 5, 2, 0.8});
+  for (double alpha : {9.7, -13.25, 40.5}) cases.push_back({300, 3, 9, 4, alpha});
+  cases.push_back({9, 1, 289, 144, 0.31});
+  cases.push_back({17, 2, 290, 144, -0.07});
+  uint32_t seed = 500;
+  for (const Case& k : cases) expect_matches_reference(k, seed++);
+}
+
+// Shifts whose position x + r rounds onto the next integer for some rows but
+// not others (x a tiny negative or a value just below an integer): the rows
+// of a block are then not consecutive and must be taken one by one.
+TEST(RefocusRemapped, MatchesReferenceWhenRoundingSkipsARow) {
+  const double just_below = std::nextafter(0.25, 0.0);
+  const Case cases[] = {{40, 3, 9, 4, 1e-17},  {40, 3, 9, 4, -1e-17}, {300, 2, 9, 4, 3e-14},
+                        {300, 2, 9, 4, just_below}, {64, 2, 5, 2, std::nextafter(1.0, 2.0)},
+                        {64, 2, 5, 2, std::ldexp(1.0, -52)}};
+  uint32_t seed = 900;
+  for (const Case& k : cases) expect_matches_reference(k, seed++);
 }
 
 TEST(RefocusRemapped, ZeroShiftCopiesVisitedSamplesAndAveragesByBlockArea) {
