@@ -3,9 +3,11 @@
 // position of the neighbouring blocks.
 #include "refocus/refocus_remapped.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "common/remapped_light_field.h"
+#include "refocus/refocus_paths.h"
 
 namespace {
 
@@ -18,49 +20,421 @@ inline int64_t clamp_index(double f, int64_t bound) {
   return static_cast<int64_t>(f);
 }
 
-}  // namespace
+// Everything below is instantiated once per instruction set (W doubles per
+// vector) and inlined into that set's entry, so the compiler emits each
+// path's own instructions from the same plain vector code. No vector ever
+// crosses a call, so the warning that 256-bit vectors change the calling
+// convention outside AVX code does not apply.
+#define LF_INLINE inline __attribute__((always_inline))
+#pragma GCC diagnostic ignored "-Wpsabi"
 
-void refocus_remapped(const double* source, double* destination, double* image, uint16_t cols,
-                      uint16_t rows, uint16_t angular_size, uint16_t angular_radius, double alpha) {
-  const RemappedLightField field{source, rows, cols, angular_size};
-  const int64_t D = angular_radius;
-  const int64_t C = angular_size;
-  const double block = static_cast<double>(C * C);
-  // alpha * -1.0 keeps a NaN's sign bit on IEEE hardware, but compilers fold
-  // the product into a sign flip; only non-NaN values may be negated.
-  const double neg_alpha = std::isnan(alpha) ? alpha : -alpha;
-  for (int64_t c = 0; c < cols; ++c) {
-    for (int64_t r = 0; r < rows; ++r) {
-      double sum[3] = {0.0, 0.0, 0.0};
-      for (int64_t u = -D; u <= D; ++u) {
-        const double pc = static_cast<double>(u) * neg_alpha + static_cast<double>(c);
-        const double fc = std::floor(pc);
-        const int64_t c0 = clamp_index(fc, cols);
-        const int64_t c1 = clamp_index(fc + 1.0, cols);
-        const double wc0 = 1.0 - (pc - fc);
-        const double wc1 = 1.0 - wc0;
-        for (int64_t v = -D; v <= D; ++v) {
-          const double pr = static_cast<double>(v) * neg_alpha + static_cast<double>(r);
-          const double fr = std::floor(pr);
-          const int64_t r0 = clamp_index(fr, rows);
-          const int64_t r1 = clamp_index(fr + 1.0, rows);
-          const double wr0 = 1.0 - (pr - fr);
-          const double wr1 = 1.0 - wr0;
-          // Each weight product is formed before it meets its sample, and the
-          // four terms are added left to right.
-          const double w00 = wr0 * wc0, w10 = wr1 * wc0, w01 = wr0 * wc1, w11 = wr1 * wc1;
-          for (int64_t k = 0; k < 3; ++k) {
-            const int64_t a = D + v, b = D + u;
-            const double value = ((w00 * source[rlf_index(field, r0, c0, a, b, k)] +
-                                   w10 * source[rlf_index(field, r1, c0, a, b, k)]) +
-                                  w01 * source[rlf_index(field, r0, c1, a, b, k)]) +
-                                 w11 * source[rlf_index(field, r1, c1, a, b, k)];
-            destination[rlf_index(field, r, c, a, b, k)] = value;
-            sum[k] = sum[k] + value;
-          }
-        }
-      }
-      for (int64_t k = 0; k < 3; ++k) image[image_index(rows, cols, r, c, k)] = sum[k] / block;
+template <int W> struct VecOf;
+template <> struct VecOf<2> { typedef double type __attribute__((vector_size(16))); };
+template <> struct VecOf<4> { typedef double type __attribute__((vector_size(32))); };
+template <int W> using Vec = typename VecOf<W>::type;
+
+template <int W> LF_INLINE Vec<W> load(const double* p) {
+  Vec<W> x;
+  __builtin_memcpy(&x, p, sizeof x);
+  return x;
+}
+template <int W> LF_INLINE void store(double* p, Vec<W> x) { __builtin_memcpy(p, &x, sizeof x); }
+
+// In-register transpose of W vectors of W lanes: lane l of vector i goes to
+// lane i of vector l.
+template <int W> struct Transpose;
+template <> struct Transpose<2> {
+  static LF_INLINE void run(Vec<2>* x) {
+    const Vec<2> a = x[0], b = x[1];
+    x[0] = __builtin_shufflevector(a, b, 0, 2);
+    x[1] = __builtin_shufflevector(a, b, 1, 3);
+  }
+};
+template <> struct Transpose<4> {
+  static LF_INLINE void run(Vec<4>* x) {
+    const Vec<4> t0 = __builtin_shufflevector(x[0], x[1], 0, 4, 2, 6), t1 = __builtin_shufflevector(x[0], x[1], 1, 5, 3, 7);
+    const Vec<4> t2 = __builtin_shufflevector(x[2], x[3], 0, 4, 2, 6), t3 = __builtin_shufflevector(x[2], x[3], 1, 5, 3, 7);
+    x[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+    x[1] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+    x[2] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+    x[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+  }
+};
+
+// Working memory, on the stack and fixed whatever the sizes (about 90 KB):
+// a tile of rows times the offsets v of one chunk is at most kEntries pairs.
+// Tall tiles keep the reads and writes of one column long enough for the
+// memory system to stream them.
+constexpr int64_t kEntries = 2304;
+constexpr int64_t kMinTile = 8;
+constexpr int64_t kMaxTile = 256;
+constexpr int64_t kMaxChunk = kEntries / kMinTile;
+constexpr int64_t kSumEntries = 2048;
+constexpr int64_t kSlotEntries = kEntries + kEntries / 4;
+
+struct Geometry {
+  int64_t rows, cols, C, D, H, P;
+  double neg_alpha;
+};
+
+// Step 1 to 3 along the rows, as per pixel.
+LF_INLINE void row_terms(const Geometry& g, int64_t v, int64_t r, double* wr0, int64_t* r0, int64_t* r1) {
+  const double pr = static_cast<double>(v) * g.neg_alpha + static_cast<double>(r);
+  const double fr = std::floor(pr);
+  *wr0 = 1.0 - (pr - fr);
+  *r0 = clamp_index(fr, g.rows);
+  *r1 = clamp_index(fr + 1.0, g.rows);
+}
+
+// The row terms of one tile of rows and one chunk of offsets v (offset j is
+// v = v_begin + j), formed once and shared by every plane, u and column; and
+// where the source rows of each offset sit in a slot.
+struct RowTable {
+  int64_t tile, chunk, cap;  // per call; cap: slot rows per offset
+  int64_t r_begin, n, v_begin, nv;
+  double wr0[kEntries];      // [block of W rows][j][lane]
+  int32_t at[kEntries / 2];  // [block][j]: j*cap + slot row of the block's first r0 when
+                             // its rows run r0 + lane, r1 = r0 + 1; else -1
+  bool simple[kMaxTile];     // per block: W rows, at >= 0 for every j
+  bool shared;               // every offset holds source rows first .. first + rows - 1
+  int64_t first, rows;
+  int64_t origin[kMaxChunk];  // per offset: source row at slot row 0
+  int64_t filled[kMaxChunk];  // and how many slot rows hold data
+};
+
+template <int W> void build_row_table(const Geometry& g, RowTable& t) {
+  const int64_t blocks = (t.n + W - 1) / W;
+  int64_t first = INT64_MAX, end = 0;
+  for (int64_t j = 0; j < t.nv; ++j) {
+    const int64_t v = t.v_begin + j;
+    int64_t r0, r1;
+    // Rows never decrease with r, so an offset needs rows r0(first row) ..
+    // r1(last row): at most n + 2 of them, since floor(x + r) advances by at
+    // most n over n rows and clamping only narrows the range.
+    double w;
+    row_terms(g, v, t.r_begin, &w, &r0, &r1);
+    t.origin[j] = r0;
+    row_terms(g, v, t.r_begin + t.n - 1, &w, &r0, &r1);
+    t.filled[j] = std::min(r1 - t.origin[j] + 1, t.cap);
+    first = std::min(first, t.origin[j]);
+    end = std::max(end, t.origin[j] + t.filled[j]);
+  }
+  // All offsets share one window of rows when it fits, so that a slot fills
+  // with whole vectors; else each offset keeps its own rows.
+  t.shared = end - first <= t.cap;
+  t.first = first;
+  t.rows = end - first;
+  for (int64_t j = 0; j < t.nv; ++j) {
+    if (t.shared) {
+      t.origin[j] = first;
+      t.filled[j] = t.rows;
     }
   }
+  for (int64_t b = 0; b < blocks; ++b) {
+    t.simple[b] = (b + 1) * W <= t.n;
+    for (int64_t j = 0; j < t.nv; ++j) {
+      const int64_t v = t.v_begin + j;
+      int64_t start = 0;
+      bool regular = (b + 1) * W <= t.n;
+      for (int64_t l = 0; l < W; ++l) {
+        // Lanes past the last row repeat it; their values are never stored.
+        const int64_t i = std::min(b * W + l, t.n - 1);
+        int64_t r0, r1;
+        row_terms(g, v, t.r_begin + i, &t.wr0[(b * t.nv + j) * W + l], &r0, &r1);
+        if (l == 0) start = r0 - t.origin[j];
+        regular = regular && r0 == t.origin[j] + start + l && r1 == r0 + 1;
+      }
+      regular = regular && start + W + 1 <= t.filled[j];
+      t.at[b * t.nv + j] = regular ? static_cast<int32_t>(j * t.cap + start) : -1;
+      t.simple[b] = t.simple[b] && regular;
+    }
+  }
+}
+
+// Copies the source rows that the table names, from one block position a_begin
+// of one column, into a slot: offset j into slot row j, so that rows that lie C
+// apart in the layout become neighbours.
+template <int W> LF_INLINE void fill_slot(const RowTable& t, const double* from, int64_t C, double* slot) {
+  if (!t.shared) {
+    for (int64_t j = 0; j < t.nv; ++j) {
+      const double* f = from + t.origin[j] * C + j;
+      double* to = slot + j * t.cap;
+      for (int64_t q = 0; q < t.filled[j]; ++q) to[q] = f[q * C];
+    }
+    return;
+  }
+  from += t.first * C;
+  int64_t q = 0;
+  for (; q + W <= t.rows; q += W) {
+    int64_t j = 0;
+    for (; j + W <= t.nv; j += W) {
+      Vec<W> x[W];
+      for (int l = 0; l < W; ++l) x[l] = load<W>(from + (q + l) * C + j);
+      Transpose<W>::run(x);
+      for (int l = 0; l < W; ++l) store<W>(slot + (j + l) * t.cap + q, x[l]);
+    }
+    for (; j < t.nv; ++j)
+      for (int l = 0; l < W; ++l) slot[j * t.cap + q + l] = from[(q + l) * C + j];
+  }
+  for (; q < t.rows; ++q)
+    for (int64_t j = 0; j < t.nv; ++j) slot[j * t.cap + q] = from[q * C + j];
+}
+
+// Steps 4 and 5 for W rows of one plane: weight products first, then the four
+// terms added left to right.
+template <int W>
+LF_INLINE Vec<W> interpolate(Vec<W> wr0, double wc0, double wc1, Vec<W> s00, Vec<W> s10, Vec<W> s01, Vec<W> s11) {
+  const Vec<W> wr1 = 1.0 - wr0;
+  const Vec<W> w00 = wr0 * wc0, w10 = wr1 * wc0, w01 = wr0 * wc1, w11 = wr1 * wc1;
+  return ((w00 * s00 + w10 * s10) + w01 * s01) + w11 * s11;
+}
+
+// One pixel column at one u, for the rows of a tile and the offsets of a
+// chunk, and what to ask the memory for meanwhile.
+struct ColumnJob {
+  const double* m0;  // slots of source columns c0 and c1
+  const double* m1;
+  double wc0, wc1;
+  double* sum;  // running sums of the tile's rows
+  double* to;   // destination at row r_begin, block position a_begin
+  // Source lines of the slot that the next column fills, and destination
+  // lines of the next column, requested a few per block of rows.
+  const char* next_source;
+  const char* next_destination;
+  int64_t source_lines, destination_lines;
+};
+
+LF_INLINE void prefetch_some(const char*& p, int64_t& left, int64_t count) {
+  count = std::min(left, count);
+  for (int64_t e = 0; e < count; ++e) __builtin_prefetch(p + e * 64, 0, 1);
+  p += count * 64;
+  left -= count;
+}
+
+template <int W> LF_INLINE void refocus_column(const Geometry& g, const RowTable& t, ColumnJob job) {
+  const int64_t nv = t.nv, C = g.C, blocks = (t.n + W - 1) / W;
+  const int64_t source_step = (job.source_lines + blocks - 1) / blocks;
+  const int64_t destination_step = (job.destination_lines + blocks - 1) / blocks;
+  for (int64_t i = 0, b = 0; i < t.n; i += W, ++b) {
+    prefetch_some(job.next_source, job.source_lines, source_step);
+    prefetch_some(job.next_destination, job.destination_lines, destination_step);
+    const double* wr0 = t.wr0 + b * nv * W;
+    const int32_t* at = t.at + b * nv;
+    double* to = job.to + i * C;
+    const int64_t lanes = std::min<int64_t>(W, t.n - i);
+    // Each pixel's sum takes the offsets in increasing j, as per pixel.
+    Vec<W> S{};
+    if (lanes == W) S = load<W>(job.sum + i);
+    int64_t j = 0;
+    if (t.simple[b]) {
+      // W offsets at a time, transposed in registers to layout order.
+      for (; j + W <= nv; j += W) {
+        Vec<W> x[W];
+        for (int l = 0; l < W; ++l) {
+          const double* q0 = job.m0 + at[j + l];
+          const double* q1 = job.m1 + at[j + l];
+          x[l] = interpolate<W>(load<W>(wr0 + (j + l) * W), job.wc0, job.wc1, load<W>(q0), load<W>(q0 + 1),
+                                load<W>(q1), load<W>(q1 + 1));
+          S = S + x[l];
+        }
+        Transpose<W>::run(x);
+        for (int l = 0; l < W; ++l) store<W>(to + l * C + j, x[l]);
+      }
+    }
+    // The offsets left over, and every offset of a block that has clamped
+    // rows (the grid's top and bottom), a row skipped by rounding, or fewer
+    // than W rows: the same steps, the rows gathered one by one.
+    for (; j < nv; ++j) {
+      Vec<W> x;
+      if (at[j] >= 0) {
+        const double* q0 = job.m0 + at[j];
+        const double* q1 = job.m1 + at[j];
+        x = interpolate<W>(load<W>(wr0 + j * W), job.wc0, job.wc1, load<W>(q0), load<W>(q0 + 1), load<W>(q1),
+                           load<W>(q1 + 1));
+      } else {
+        const double* q0 = job.m0 + j * t.cap;
+        const double* q1 = job.m1 + j * t.cap;
+        double s[4][W];
+        for (int l = 0; l < W; ++l) {
+          double w;
+          int64_t r0, r1;
+          row_terms(g, t.v_begin + j, t.r_begin + std::min(i + l, t.n - 1), &w, &r0, &r1);
+          r0 = std::min(r0 - t.origin[j], t.filled[j] - 1);
+          r1 = std::min(r1 - t.origin[j], t.filled[j] - 1);
+          s[0][l] = q0[r0];
+          s[1][l] = q0[r1];
+          s[2][l] = q1[r0];
+          s[3][l] = q1[r1];
+        }
+        x = interpolate<W>(load<W>(wr0 + j * W), job.wc0, job.wc1, load<W>(s[0]), load<W>(s[1]), load<W>(s[2]),
+                           load<W>(s[3]));
+      }
+      if (lanes == W) {
+        S = S + x;
+        for (int l = 0; l < W; ++l) to[l * C + j] = x[l];
+      } else {
+        for (int64_t l = 0; l < lanes; ++l) {
+          job.sum[i + l] = job.sum[i + l] + x[l];
+          to[l * C + j] = x[l];
+        }
+      }
+    }
+    if (lanes == W) store<W>(job.sum + i, S);
+  }
+}
+
+// Loop order: tiles of rows, planes, tiles of columns, u, chunks of v,
+// columns, blocks of W rows, v. Every pixel still adds its values to its sum
+// in u-outer, v-inner order and forms each value by exactly the per-pixel
+// steps, so no bit changes. The source column of a block position is first
+// copied into a slot where successive rows of one offset v lie next to each
+// other (in the layout they are C apart), so W rows of one v are one vector
+// load, and a slot serves the column after as its c0; the values of W rows
+// are transposed back to layout order.
+template <int W>
+LF_INLINE void refocus_body(const double* __restrict source, double* __restrict destination,
+                            double* __restrict image, uint16_t cols_in, uint16_t rows_in, uint16_t angular_size,
+                            uint16_t angular_radius, double alpha) {
+  Geometry g;
+  g.rows = rows_in;
+  g.cols = cols_in;
+  g.C = angular_size;
+  g.D = angular_radius;
+  g.H = g.rows * g.C;
+  g.P = g.H * g.cols * g.C;
+  // alpha * -1.0 keeps a NaN's sign bit on IEEE hardware, but compilers fold
+  // the product into a sign flip; only non-NaN values may be negated.
+  g.neg_alpha = std::isnan(alpha) ? alpha : -alpha;
+  if (g.rows == 0 || g.cols == 0) return;
+  const double block = static_cast<double>(static_cast<int32_t>(g.C * g.C));
+  const int64_t offsets = 2 * g.D + 1;
+
+  RowTable t;
+  if (offsets * kMinTile <= kEntries) {
+    t.chunk = offsets;
+    t.tile = std::min(kMaxTile, kEntries / offsets / kMinTile * kMinTile);
+  } else {
+    t.chunk = kMaxChunk;
+    t.tile = kMinTile;
+  }
+  t.cap = t.tile + t.tile / 4;
+  const int64_t col_tile = kSumEntries / t.tile;
+  double slot[2][kSlotEntries];
+  double sums[kSumEntries];
+
+  for (t.r_begin = 0; t.r_begin < g.rows; t.r_begin += t.tile) {
+    const int64_t n = t.n = std::min(t.tile, g.rows - t.r_begin);
+    t.v_begin = INT64_MIN;
+    for (int64_t k = 0; k < 3; ++k) {
+      const double* plane = source + k * g.P;
+      for (int64_t c_begin = 0; c_begin < g.cols; c_begin += col_tile) {
+        const int64_t m = std::min(col_tile, g.cols - c_begin);
+        std::fill(sums, sums + m * t.tile, 0.0);
+        for (int64_t u = -g.D; u <= g.D; ++u) {
+          const int64_t b = g.D + u;
+          for (int64_t v_begin = -g.D; v_begin <= g.D; v_begin += t.chunk) {
+            if (t.v_begin != v_begin) {
+              t.v_begin = v_begin;
+              t.nv = std::min(t.chunk, g.D + 1 - v_begin);
+              build_row_table<W>(g, t);
+            }
+            const int64_t a_begin = g.D + v_begin;
+            int64_t held[2] = {-1, -1};  // source column in each slot
+            // The slot of a column, filled unless held; never evicts `keep`.
+            auto slot_for = [&](int64_t column, int64_t keep) -> const double* {
+              for (int e = 0; e < 2; ++e)
+                if (held[e] == column) return slot[e];
+              const int e = held[0] == keep ? 1 : 0;
+              held[e] = column;
+              fill_slot<W>(t, plane + (column * g.C + b) * g.H + a_begin, g.C, slot[e]);
+              return slot[e];
+            };
+            for (int64_t cl = 0; cl < m; ++cl) {
+              const int64_t c = c_begin + cl;
+              const double pc = static_cast<double>(u) * g.neg_alpha + static_cast<double>(c);
+              const double fc = std::floor(pc);
+              const int64_t c0 = clamp_index(fc, g.cols), c1 = clamp_index(fc + 1.0, g.cols);
+              ColumnJob job;
+              job.wc0 = 1.0 - (pc - fc);
+              job.wc1 = 1.0 - job.wc0;
+              job.m0 = slot_for(c0, c1);
+              job.m1 = slot_for(c1, c0);
+              job.sum = sums + cl * t.tile;
+              job.to = destination + k * g.P + (c * g.C + b) * g.H + t.r_begin * g.C + a_begin;
+              // The next column usually fills a slot with its c1 and writes
+              // the column beside this one.
+              const bool last = c + 1 == g.cols;
+              const double pn = static_cast<double>(u) * g.neg_alpha + static_cast<double>(c + 1);
+              const int64_t next = clamp_index(std::floor(pn) + 1.0, g.cols);
+              job.next_source =
+                  reinterpret_cast<const char*>(plane + (next * g.C + b) * g.H + t.first * g.C + a_begin);
+              job.source_lines = t.shared && !last ? (t.rows * g.C * 8 + 63) / 64 : 0;
+              job.next_destination = reinterpret_cast<const char*>(last ? job.to : job.to + g.C * g.H);
+              job.destination_lines = last ? 0 : (n * g.C * 8 + 63) / 64;
+              refocus_column<W>(g, t, job);
+            }
+          }
+        }
+        for (int64_t cl = 0; cl < m; ++cl)
+          for (int64_t i = 0; i < n; ++i)
+            image[(t.r_begin + i) + (c_begin + cl) * g.rows + k * g.rows * g.cols] = sums[cl * t.tile + i] / block;
+      }
+    }
+  }
+}
+
+void refocus_baseline(const double* source, double* destination, double* image, uint16_t cols, uint16_t rows,
+                      uint16_t angular_size, uint16_t angular_radius, double alpha) {
+  refocus_body<2>(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void refocus_avx2(const double* source, double* destination, double* image,
+                                                  uint16_t cols, uint16_t rows, uint16_t angular_size,
+                                                  uint16_t angular_radius, double alpha) {
+  refocus_body<4>(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
+}
+#endif
+
+}  // namespace
+
+bool refocus_path_available(RefocusPath path) {
+  switch (path) {
+    case RefocusPath::baseline: return true;
+#if defined(__x86_64__)
+    case RefocusPath::avx2: return __builtin_cpu_supports("avx2");
+#endif
+    default: return false;
+  }
+}
+
+const char* refocus_path_name(RefocusPath path) {
+  switch (path) {
+    case RefocusPath::baseline: return "baseline";
+    case RefocusPath::avx2: return "avx2";
+  }
+  return "?";
+}
+
+RefocusPath refocus_best_path() {
+  return refocus_path_available(RefocusPath::avx2) ? RefocusPath::avx2 : RefocusPath::baseline;
+}
+
+void refocus_remapped_on_path(RefocusPath path, const double* source, double* destination, double* image,
+                              uint16_t cols, uint16_t rows, uint16_t angular_size, uint16_t angular_radius,
+                              double alpha) {
+#if defined(__x86_64__)
+  if (path == RefocusPath::avx2) {
+    refocus_avx2(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
+    return;
+  }
+#endif
+  (void)path;
+  refocus_baseline(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
+}
+
+void refocus_remapped(const double* source, double* destination, double* image, uint16_t cols, uint16_t rows,
+                      uint16_t angular_size, uint16_t angular_radius, double alpha) {
+  refocus_remapped_on_path(refocus_best_path(), source, destination, image, cols, rows, angular_size,
+                           angular_radius, alpha);
 }
