@@ -409,9 +409,9 @@ TEST(AngularEntropy, MatchesReferenceOnEveryPath) {
     for (Samples kind : {Samples::kSmooth, Samples::kRefocused, Samples::kFractions, Samples::kHalves,
                          Samples::kExtremes})
       cases.push_back({67, 3, C, kind});
-  // Rows beyond one chunk of binned samples (256 rows at C = 15, 768 at C = 9).
-  cases.push_back({300, 1, 15, Samples::kRefocused});
-  cases.push_back({800, 1, 9, Samples::kIntegers});
+  // Rows beyond one chunk of binned samples (576 rows at C = 15, 1536 at C = 9).
+  cases.push_back({600, 1, 15, Samples::kRefocused});
+  cases.push_back({1600, 1, 9, Samples::kIntegers});
   for (EntropyPath path : available_paths()) {
     std::mt19937 rng(77);
     for (const KernelCase& k : cases) {
