@@ -16,8 +16,13 @@
 #include <vector>
 
 #include "common/remapped_light_field.h"
+#include "entropy/angular_entropy_channels.h"
+#include "entropy/angular_entropy_mean.h"
+#include "entropy/entropy_paths.h"
+#include "entropy/sample_range.h"
 #include "refocus/refocus_paths.h"
 #include "refocus/refocus_remapped.h"
+#include "tests/reference/entropy_reference.h"
 #include "tests/reference/refocus_reference.h"
 
 namespace {
@@ -65,14 +70,52 @@ template <RefocusPath path> void refocus_on_path(const Shape& s, const double* s
   refocus_remapped_on_path(path, source, out, out + field_elements(s), s.cols, s.rows, s.C, s.D, s.alpha);
 }
 
-// The entropy modules join here with one entry each and three small runs, e.g.
-// for varnel: module calls angular_entropy_mean(source, out, cols, rows, C),
-// literal calls the tests' oracle the same way, floor sums the source into
-// out[0], outputs are rows*cols (3*rows*cols for tressik's three maps):
-//   {"varnel", map_outputs, varnel_module, varnel_literal, sum_floor},
+// The entropy modules as their entries run them: the sample-range check over
+// the whole source, then the kernel. The floor sums the source (in eight
+// independent sums, so that memory and not the adder sets the pace).
+size_t map_outputs(const Shape& s) { return size_t{s.rows} * s.cols; }
+size_t maps_outputs(const Shape& s) { return 3 * map_outputs(s); }
+
+template <EntropyPath path> void varnel_on_path(const Shape& s, const double* source, double* out) {
+  if (first_sample_out_of_range_on_path(path, source, s.rows, s.cols, s.C, kRoundedBinRange) < 0)
+    angular_entropy_mean_on_path(path, source, out, s.cols, s.rows, s.C);
+}
+template <EntropyPath path> void tressik_on_path(const Shape& s, const double* source, double* out) {
+  const size_t n = map_outputs(s);
+  if (first_sample_out_of_range_on_path(path, source, s.rows, s.cols, s.C, kTruncatedBinRange) < 0)
+    angular_entropy_channels_on_path(path, source, out, out + n, out + 2 * n, s.cols, s.rows, s.C);
+}
+void varnel_module(const Shape& s, const double* source, double* out) {
+  if (first_sample_out_of_range(source, s.rows, s.cols, s.C, kRoundedBinRange) < 0)
+    angular_entropy_mean(source, out, s.cols, s.rows, s.C);
+}
+void tressik_module(const Shape& s, const double* source, double* out) {
+  const size_t n = map_outputs(s);
+  if (first_sample_out_of_range(source, s.rows, s.cols, s.C, kTruncatedBinRange) < 0)
+    angular_entropy_channels(source, out, out + n, out + 2 * n, s.cols, s.rows, s.C);
+}
+void varnel_literal(const Shape& s, const double* source, double* out) {
+  angular_entropy_mean_reference(source, out, s.cols, s.rows, s.C);
+}
+void tressik_literal(const Shape& s, const double* source, double* out) {
+  const size_t n = map_outputs(s);
+  angular_entropy_channels_reference(source, out, out + n, out + 2 * n, s.cols, s.rows, s.C);
+}
+void sum_floor(const Shape& s, const double* source, double* out) {
+  const size_t n = field_elements(s);
+  double sums[8] = {};
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8)
+    for (int j = 0; j < 8; ++j) sums[j] += source[i + j];
+  for (; i < n; ++i) sums[0] += source[i];
+  out[0] = ((sums[0] + sums[1]) + (sums[2] + sums[3])) + ((sums[4] + sums[5]) + (sums[6] + sums[7]));
+}
+
 std::vector<Subject> all_subjects(bool every_path) {
   std::vector<Subject> subjects = {
       {"olmarin", refocus_outputs, refocus_module, refocus_literal, refocus_floor},
+      {"varnel", map_outputs, varnel_module, varnel_literal, sum_floor},
+      {"tressik", maps_outputs, tressik_module, tressik_literal, sum_floor},
   };
   if (every_path) {
     const std::pair<RefocusPath, Run> paths[] = {
@@ -83,6 +126,16 @@ std::vector<Subject> all_subjects(bool every_path) {
       if (refocus_path_available(path))
         subjects.push_back({std::string("olmarin.") + refocus_path_name(path), refocus_outputs, run,
                             refocus_literal, refocus_floor});
+    const struct { EntropyPath path; Run varnel, tressik; } entropy_paths[] = {
+        {EntropyPath::baseline, varnel_on_path<EntropyPath::baseline>, tressik_on_path<EntropyPath::baseline>},
+        {EntropyPath::avx512, varnel_on_path<EntropyPath::avx512>, tressik_on_path<EntropyPath::avx512>},
+    };
+    for (const auto& e : entropy_paths)
+      if (entropy_path_available(e.path)) {
+        const std::string suffix = std::string(".") + entropy_path_name(e.path);
+        subjects.push_back({"varnel" + suffix, map_outputs, e.varnel, varnel_literal, sum_floor});
+        subjects.push_back({"tressik" + suffix, maps_outputs, e.tressik, tressik_literal, sum_floor});
+      }
   }
   return subjects;
 }

@@ -1,10 +1,8 @@
-// The two bin rules of the angular entropy modules, the sample range each one
-// can bin, and the filling of one pixel's three histograms. Host-free.
+// The two bin rules of the angular entropy modules and the sample range each
+// one can bin. Host-free.
 #pragma once
 
 #include <cstdint>
-
-#include "common/remapped_light_field.h"
 
 constexpr int kBins = 256;
 
@@ -42,19 +40,3 @@ inline bool outside_range(double sample, SampleRange range) {
 }
 
 inline bool in_range(double sample, SampleRange range) { return !outside_range(sample, range); }
-
-// Counts the C x C angular samples of pixel (r, c) into histogram k of their
-// plane k. Every count only ever grows by 1.0f, so its final value depends on
-// how many samples reach the bin and not on the order they come in: the planes
-// and block columns are walked in memory order rather than sample by sample.
-template <int32_t (*Bin)(double)>
-inline void count_pixel_samples(const RemappedLightField& field, int64_t r, int64_t c,
-                                float (&histograms)[3][kBins]) {
-  const int64_t C = field.angular_size;
-  for (int64_t k = 0; k < 3; ++k) {
-    for (int64_t b = 0; b < C; ++b) {
-      const double* column = field.data + rlf_index(field, r, c, 0, b, k);
-      for (int64_t a = 0; a < C; ++a) histograms[k][Bin(column[a])] += 1.0f;
-    }
-  }
-}

@@ -1,30 +1,28 @@
-// Channel-averaged angular entropy: three rounded-bin histograms per pixel,
-// their entropies summed in single precision and averaged in double.
+// Channel-averaged angular entropy: rounded bins, the three plane entropies
+// summed in single precision and averaged in double, one plane at a time.
 #include "entropy/angular_entropy_mean.h"
 
-#include <cstring>
+#include "entropy/entropy_paths.h"
+#include "entropy/plane_entropy.h"
 
-#include "common/remapped_light_field.h"
-#include "entropy/angular_bins.h"
-#include "entropy/histogram_entropy.h"
-
-void angular_entropy_mean(const double* source, double* map, int32_t cols, int32_t rows,
-                          int32_t angular_size) {
-  // An empty grid writes nothing; returning at once spares walking up to
-  // 2^31 - 1 rows of no columns, which unoptimised builds do row by row.
+void angular_entropy_mean_on_path(EntropyPath path, const double* source, double* map, int32_t cols, int32_t rows,
+                                  int32_t angular_size) {
   if (rows <= 0 || cols <= 0) return;
-  const RemappedLightField field{source, rows, cols, angular_size};
-  float histograms[3][kBins];
-  for (int64_t r = 0; r < rows; ++r) {
-    for (int64_t c = 0; c < cols; ++c) {
-      std::memset(histograms, 0, sizeof histograms);
-      count_pixel_samples<rounded_bin>(field, r, c, histograms);
-      const float e0 = histogram_entropy(histograms[0], angular_size);
-      const float e1 = histogram_entropy(histograms[1], angular_size);
-      const float e2 = histogram_entropy(histograms[2], angular_size);
-      // E0 + E1 first, then E2, in single precision; only the division is in double.
-      const float total = (e0 + e1) + e2;
-      map[map_index(rows, r, c)] = static_cast<double>(total) / 3.0;
-    }
+  const int64_t pixels = int64_t{rows} * cols;
+  if (angular_size <= 0) {
+    // Empty histograms: each plane's entropy is -0, and so is their mean.
+    for (int64_t i = 0; i < pixels; ++i) map[i] = -0.0;
+    return;
   }
+  EntropyTerms terms;
+  make_entropy_terms(terms, angular_size);
+  const int64_t plane = int64_t{rows} * angular_size * cols * angular_size;
+  // (E0 + E1) + E2: the map carries the partial sum from plane to plane.
+  const MapUpdate updates[3] = {MapUpdate::store, MapUpdate::add, MapUpdate::add_average};
+  for (int k = 0; k < 3; ++k)
+    plane_entropy(path, BinRule::rounded, source + k * plane, rows, cols, angular_size, terms, map, updates[k]);
+}
+
+void angular_entropy_mean(const double* source, double* map, int32_t cols, int32_t rows, int32_t angular_size) {
+  angular_entropy_mean_on_path(entropy_best_path(), source, map, cols, rows, angular_size);
 }

@@ -1,5 +1,6 @@
-// Entropy in nats of a 256-bin single-precision histogram of C^2 samples,
-// shared by both angular entropy modules. Host-free.
+// Entropy in nats of a 256-bin single-precision histogram of C^2 samples.
+// Host-free. The kernels reach the same bits through a table of summands by
+// count (plane_entropy.h) instead of a float histogram per pixel.
 #pragma once
 
 #include <cstdint>

@@ -7,14 +7,18 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "common/remapped_light_field.h"
 #include "entropy/angular_bins.h"
 #include "entropy/angular_entropy_channels.h"
 #include "entropy/angular_entropy_mean.h"
+#include "entropy/entropy_paths.h"
 #include "entropy/histogram_entropy.h"
+#include "entropy/plane_entropy.h"
 #include "entropy/sample_range.h"
+#include "refocus/refocus_remapped.h"
 #include "tests/reference/entropy_reference.h"
 
 namespace {
@@ -29,6 +33,14 @@ bool same_bits(const std::vector<double>& x, const std::vector<double>& y) {
 }
 
 bool is_negative_zero(double x) { return x == 0.0 && std::signbit(x); }
+
+// Every instruction-set path this build has and this CPU runs.
+std::vector<EntropyPath> available_paths() {
+  std::vector<EntropyPath> paths;
+  for (EntropyPath path : {EntropyPath::baseline, EntropyPath::avx512})
+    if (entropy_path_available(path)) paths.push_back(path);
+  return paths;
+}
 
 // ---------------------------------------------------------------------------
 // histogram_entropy
@@ -76,6 +88,27 @@ TEST(HistogramEntropy, DefinedValues) {
       EXPECT_EQ(std::memcmp(&e, &want, sizeof e), 0) << k.name << ", C = " << k.C;
       EXPECT_EQ(std::memcmp(h, g, sizeof h), 0) << k.name << ": histogram not normalised as defined";
     }
+  }
+}
+
+// A bin's summand is looked up by its integer count. The histogram's count is
+// a float grown by 1.0f, which stops at 2^24: the summand of any larger count
+// must be that of the float the literal additions end with.
+TEST(EntropyTerms, MatchLiteralCountsUpToSaturation) {
+  const struct { int32_t C; uint64_t count; } cases[] = {
+      {9, 1}, {9, 40}, {9, 81}, {15, 225}, {40, 1}, {40, 1023}, {40, 1024}, {40, 1025}, {40, 1600},
+      {4100, (1u << 24) - 1}, {4100, 1u << 24}, {4100, (1u << 24) + 1}, {4100, (1u << 24) + 12345},
+  };
+  for (const auto& k : cases) {
+    EntropyTerms terms;
+    make_entropy_terms(terms, k.C);
+    float literal_count = 0.0f;
+    for (uint64_t i = 0; i < k.count; ++i) literal_count = literal_count + 1.0f;
+    float h[kBins] = {};
+    h[17] = literal_count;
+    const float want = histogram_entropy_reference(h, k.C);
+    const float got = (0.0f + term_of(terms, k.count)) * -1.0f;
+    EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0) << "C = " << k.C << ", count " << k.count;
   }
 }
 
@@ -188,8 +221,10 @@ TEST(SampleRange, ReportsFirstFaultInVisitingOrder) {
       const Fault& f = k.faults[k.first];
       want = rlf_index(field, f.r, f.c, f.a, f.b, f.k);
     }
-    for (SampleRange range : {kRoundedBinRange, kTruncatedBinRange})
-      EXPECT_EQ(first_sample_out_of_range(s.data(), k.rows, k.cols, k.C, range), want) << k.name;
+    for (EntropyPath path : available_paths())
+      for (SampleRange range : {kRoundedBinRange, kTruncatedBinRange})
+        EXPECT_EQ(first_sample_out_of_range_on_path(path, s.data(), k.rows, k.cols, k.C, range), want)
+            << k.name << " on " << entropy_path_name(path);
   }
 }
 
@@ -219,7 +254,9 @@ TEST(SampleRange, MatchesLiteralScanOnRandomFaults) {
                 const int64_t at = rlf_index(field, r, c, a, b, k);
                 if (!binnable(s[at])) want = at;
               }
-      EXPECT_EQ(first_sample_out_of_range(s.data(), rows, cols, C, rule.range), want) << "call " << i;
+      for (EntropyPath path : available_paths())
+        EXPECT_EQ(first_sample_out_of_range_on_path(path, s.data(), rows, cols, C, rule.range), want)
+            << "call " << i << " on " << entropy_path_name(path);
     }
   }
 }
@@ -227,16 +264,61 @@ TEST(SampleRange, MatchesLiteralScanOnRandomFaults) {
 // ---------------------------------------------------------------------------
 // Kernels
 
-enum class Samples { kIntegers, kFractions, kHalves, kFewValues, kExtremes };
+enum class Samples { kIntegers, kFractions, kHalves, kFewValues, kTwoValues, kConstant, kExtremes, kSmooth, kRefocused };
+
+// A blurred random texture per plane, seen from every angular position with a
+// small parallax and rounded to whole intensities: neighbouring samples agree
+// or differ by a little, as in a captured light field.
+std::vector<double> smooth_field(int64_t rows, int64_t cols, int64_t C, std::mt19937& rng) {
+  const int64_t margin = 4, h = rows + 2 * margin, w = cols + 2 * margin;
+  std::uniform_real_distribution<double> noise(0.0, 255.0);
+  std::vector<double> field(rlf_elements(rows, cols, C)), texture(h * w), blurred(h * w);
+  const RemappedLightField view{field.data(), rows, cols, C};
+  for (int64_t k = 0; k < 3; ++k) {
+    for (double& t : texture) t = noise(rng);
+    for (int64_t y = 0; y < h; ++y)
+      for (int64_t x = 0; x < w; ++x) {
+        double sum = 0;
+        for (int64_t dy = -2; dy <= 2; ++dy)
+          for (int64_t dx = -2; dx <= 2; ++dx)
+            sum += texture[std::clamp<int64_t>(y + dy, 0, h - 1) + std::clamp<int64_t>(x + dx, 0, w - 1) * h];
+        blurred[y + x * h] = sum / 25;
+      }
+    for (int64_t r = 0; r < rows; ++r)
+      for (int64_t c = 0; c < cols; ++c)
+        for (int64_t a = 0; a < C; ++a)
+          for (int64_t b = 0; b < C; ++b) {
+            const double y = r + margin + 0.3 * (a - (C - 1) / 2.0), x = c + margin + 0.3 * (b - (C - 1) / 2.0);
+            const int64_t y0 = int64_t(std::floor(y)), x0 = int64_t(std::floor(x));
+            const double fy = y - y0, fx = x - x0;
+            auto t = [&](int64_t yy, int64_t xx) { return blurred[yy + xx * h]; };
+            const double v = (1 - fy) * ((1 - fx) * t(y0, x0) + fx * t(y0, x0 + 1)) +
+                             fy * ((1 - fx) * t(y0 + 1, x0) + fx * t(y0 + 1, x0 + 1));
+            field[rlf_index(view, r, c, a, b, k)] = std::round(v);
+          }
+  }
+  return field;
+}
 
 // Samples in range of both rules when `truncated` is false, of the truncated
 // rule only (up to 256) when it is true.
-std::vector<double> make_source(size_t n, Samples kind, bool truncated, std::mt19937& rng) {
+std::vector<double> make_source(int64_t rows, int64_t cols, int64_t C, Samples kind, bool truncated,
+                                std::mt19937& rng) {
+  if (kind == Samples::kSmooth || kind == Samples::kRefocused) {
+    std::vector<double> field = smooth_field(rows, cols, C, rng);
+    if (kind == Samples::kSmooth) return field;
+    // olmarin's output: fractional weighted sums of whole intensities.
+    std::vector<double> refocused(field.size()), image(size_t(rows * cols * 3));
+    refocus_remapped(field.data(), refocused.data(), image.data(), uint16_t(cols), uint16_t(rows), uint16_t(C),
+                     uint16_t((C - 1) / 2), 0.43);
+    return refocused;
+  }
   const SampleRange range = truncated ? kTruncatedBinRange : kRoundedBinRange;
-  std::uniform_int_distribution<int> whole(0, 255), few(0, 2), coin(0, 3);
+  std::uniform_int_distribution<int> whole(0, 255), few(0, 2), coin(0, 3), bit(0, 1);
   std::uniform_real_distribution<double> fraction(range.above, range.below);
   const double few_values[] = {3.0, 3.25, 200.0};
-  std::vector<double> s(n);
+  const double constant = whole(rng);
+  std::vector<double> s(rlf_elements(rows, cols, C));
   for (double& x : s) {
     switch (kind) {
       case Samples::kIntegers: x = whole(rng); break;
@@ -249,11 +331,14 @@ std::vector<double> make_source(size_t n, Samples kind, bool truncated, std::mt1
         break;
       }
       case Samples::kFewValues: x = few_values[few(rng)]; break;
+      case Samples::kTwoValues: x = 10.0 + bit(rng); break;  // every 0-1 pattern the sort can meet
+      case Samples::kConstant: x = constant; break;         // one run of C^2 in every pixel
       case Samples::kExtremes: {
         const double options[] = {std::nextafter(range.above, kInf), std::nextafter(range.below, -kInf), -0.0, 0.0};
         x = options[coin(rng)];
         break;
       }
+      default: break;
     }
   }
   return s;
@@ -264,31 +349,32 @@ struct KernelCase {
   Samples kind;
 };
 
-void expect_mean_matches(const KernelCase& k, std::mt19937& rng) {
-  const size_t n = rlf_elements(k.rows, k.cols, k.C);
-  const std::vector<double> source = make_source(n, k.kind, false, rng);
+std::string describe(EntropyPath path, const KernelCase& k) {
+  return std::string(entropy_path_name(path)) + ": rows " + std::to_string(k.rows) + " cols " +
+         std::to_string(k.cols) + " C " + std::to_string(k.C) + " samples " + std::to_string(int(k.kind));
+}
+
+void expect_mean_matches(EntropyPath path, const KernelCase& k, std::mt19937& rng) {
+  const std::vector<double> source = make_source(k.rows, k.cols, k.C, k.kind, false, rng);
   const size_t pixels = saturating_product({k.rows, k.cols});
   std::vector<double> got(pixels + 3, kSentinel), want = got;
-  angular_entropy_mean(source.data(), got.data(), k.cols, k.rows, k.C);
+  angular_entropy_mean_on_path(path, source.data(), got.data(), k.cols, k.rows, k.C);
   angular_entropy_mean_reference(source.data(), want.data(), k.cols, k.rows, k.C);
-  EXPECT_TRUE(same_bits(got, want)) << "varnel rows " << k.rows << " cols " << k.cols << " C " << k.C
-                                    << " samples " << int(k.kind);
+  EXPECT_TRUE(same_bits(got, want)) << "varnel " << describe(path, k);
   for (size_t i = pixels; i < got.size(); ++i) EXPECT_EQ(got[i], kSentinel) << "written past the map";
 }
 
-void expect_channels_match(const KernelCase& k, std::mt19937& rng) {
+void expect_channels_match(EntropyPath path, const KernelCase& k, std::mt19937& rng) {
   const uint16_t rows = uint16_t(k.rows), cols = uint16_t(k.cols), C = uint16_t(k.C);
-  const size_t n = rlf_elements(rows, cols, C);
-  const std::vector<double> source = make_source(n, k.kind, true, rng);
+  const std::vector<double> source = make_source(rows, cols, C, k.kind, true, rng);
   const size_t pixels = size_t{rows} * cols;
   std::vector<double> got[3], want[3];
   for (int p = 0; p < 3; ++p) got[p] = want[p] = std::vector<double>(pixels + 3, kSentinel);
-  angular_entropy_channels(source.data(), got[0].data(), got[1].data(), got[2].data(), cols, rows, C);
+  angular_entropy_channels_on_path(path, source.data(), got[0].data(), got[1].data(), got[2].data(), cols, rows, C);
   angular_entropy_channels_reference(source.data(), want[0].data(), want[1].data(), want[2].data(), cols,
                                      rows, C);
   for (int p = 0; p < 3; ++p) {
-    EXPECT_TRUE(same_bits(got[p], want[p])) << "tressik map " << p << " rows " << rows << " cols " << cols
-                                            << " C " << C << " samples " << int(k.kind);
+    EXPECT_TRUE(same_bits(got[p], want[p])) << "tressik map " << p << " " << describe(path, k);
     for (size_t i = pixels; i < got[p].size(); ++i) EXPECT_EQ(got[p][i], kSentinel) << "written past map " << p;
   }
 }
@@ -296,19 +382,42 @@ void expect_channels_match(const KernelCase& k, std::mt19937& rng) {
 // varnel's sizes may be negative (C <= 0: negative zero everywhere; rows or
 // cols <= 0: nothing written); tressik's are 16-bit.
 TEST(AngularEntropy, MatchesReferenceOnRandomCalls) {
-  std::mt19937 rng(20261208);
-  std::uniform_int_distribution<int> size(-2, 8), block(-2, 11), kind(0, 4);
-  for (int i = 0; i < 500; ++i) {
-    const KernelCase k{size(rng), size(rng), block(rng), Samples(kind(rng))};
-    expect_mean_matches(k, rng);
-    expect_channels_match({std::max(k.rows, 0), std::max(k.cols, 0), std::max(k.C, 0), k.kind}, rng);
+  for (EntropyPath path : available_paths()) {
+    std::mt19937 rng(20261208);
+    std::uniform_int_distribution<int> size(-2, 8), block(-2, 11), kind(0, 6);
+    for (int i = 0; i < 300; ++i) {
+      const KernelCase k{size(rng), size(rng), block(rng), Samples(kind(rng))};
+      expect_mean_matches(path, k, rng);
+      expect_channels_match(path, {std::max(k.rows, 0), std::max(k.cols, 0), std::max(k.C, 0), k.kind}, rng);
+    }
   }
-  // Blocks large enough for many bins to hold several samples, and C = 16
-  // filling all 256 bins once on integers.
-  for (const KernelCase& k : {KernelCase{3, 2, 16, Samples::kIntegers}, KernelCase{2, 3, 23, Samples::kFractions},
-                              KernelCase{1, 1, 40, Samples::kHalves}}) {
-    expect_mean_matches(k, rng);
-    expect_channels_match(k, rng);
+}
+
+// The vector path takes 64 pixels of a column at once (the last group of a
+// column partly filled), sorts each pixel's C^2 bins with a network chosen by
+// C, unrolled up to C = 11 and listed beyond, and looks summands up in one
+// 128-entry piece up to C = 11 and two beyond; C = 16 and more go the
+// portable way. Every such case, on every path, on every kind of samples.
+TEST(AngularEntropy, MatchesReferenceOnEveryPath) {
+  std::vector<KernelCase> cases;
+  for (int32_t rows = 0; rows < 64; ++rows)  // every leftover, alone and after a full group
+    for (int32_t extra : {0, 64}) cases.push_back({rows + extra, 2, 3, Samples::kIntegers});
+  for (int32_t C = 1; C <= 17; ++C)
+    for (Samples kind : {Samples::kIntegers, Samples::kTwoValues, Samples::kConstant, Samples::kFewValues})
+      cases.push_back({70, 1, C, kind});
+  for (int32_t C : {2, 5, 9, 11, 12, 15})
+    for (Samples kind : {Samples::kSmooth, Samples::kRefocused, Samples::kFractions, Samples::kHalves,
+                         Samples::kExtremes})
+      cases.push_back({67, 3, C, kind});
+  // Rows beyond one chunk of binned samples (576 rows at C = 15, 1536 at C = 9).
+  cases.push_back({600, 1, 15, Samples::kRefocused});
+  cases.push_back({1600, 1, 9, Samples::kIntegers});
+  for (EntropyPath path : available_paths()) {
+    std::mt19937 rng(77);
+    for (const KernelCase& k : cases) {
+      expect_mean_matches(path, k, rng);
+      expect_channels_match(path, k, rng);
+    }
   }
 }
 

@@ -1,0 +1,77 @@
+// The engine under both angular entropy kernels: the entropy of every pixel
+// of one colour plane, written into a map. Host-free; internal to entropy/.
+//
+// Definition: a histogram counts 1.0f per sample, is divided by C^2, and its
+// entropy sums logf(p) * p over the non-empty bins in ascending order. Here a
+// bin's count is an integer and its summand is looked up by count: the
+// summand depends on nothing else, so every bit is the same as long as the
+// summands are added in ascending bin order.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "entropy/entropy_paths.h"
+
+enum class BinRule { rounded, truncated };
+
+// What the entropy E of a pixel does to its map element m. Three plane
+// passes make varnel's mean, (E0 + E1) + E2 in single precision, then / 3.0:
+// m holds a single-precision value between the passes, so widening it and
+// narrowing it back is exact.
+enum class MapUpdate {
+  store,        // m = E
+  add,          // m = float(m) + E
+  add_average,  // m = double(float(m) + E) / 3.0
+};
+
+// logf(p) * p with p = count / C^2, for each count a bin can hold.
+struct EntropyTerms {
+  static constexpr int64_t kTabulated = 1024;
+  int64_t tabulated;  // table[n] holds the summand of n for 1 <= n <= tabulated; table[0] is +0
+  float block;        // C^2 in single precision
+  alignas(64) float table[kTabulated + 1];
+};
+
+// A count in single precision stops growing at 2^24 (adding 1.0f no longer
+// changes it), so the summand of a larger count is that of 2^24.
+inline float entropy_term(uint64_t count, float block) {
+  const float held = count < (uint64_t{1} << 24) ? static_cast<float>(count) : 16777216.0f;
+  const float p = held / block;
+  return logf(p) * p;
+}
+
+// Terms for C >= 1.
+void make_entropy_terms(EntropyTerms& terms, int64_t angular_size);
+
+inline float term_of(const EntropyTerms& terms, uint64_t count) {
+  return count <= static_cast<uint64_t>(terms.tabulated) ? terms.table[count] : entropy_term(count, terms.block);
+}
+
+inline void update_map(double* element, float entropy, MapUpdate update) {
+  switch (update) {
+    case MapUpdate::store: *element = static_cast<double>(entropy); break;
+    case MapUpdate::add: *element = static_cast<double>(static_cast<float>(*element) + entropy); break;
+    case MapUpdate::add_average:
+      *element = static_cast<double>(static_cast<float>(*element) + entropy) / 3.0;
+      break;
+  }
+}
+
+// One plane of a (rows*C) x (cols*C) field, plane pointing at its first
+// sample; rows, cols and C are at least 1 and every sample is in the rule's
+// range. The map must not overlap the plane.
+void plane_entropy(EntropyPath path, BinRule rule, const double* plane, int64_t rows, int64_t cols,
+                   int64_t angular_size, const EntropyTerms& terms, double* map, MapUpdate update);
+
+// The portable path, pixel by pixel.
+void plane_entropy_baseline(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
+                            const EntropyTerms& terms, double* map, MapUpdate update);
+
+#if defined(__x86_64__)
+// The AVX-512 path, for 1 <= C <= kLaneMaxBlock (a run of C^2 equal bins
+// must fit a byte): 64 pixels of a column at once.
+constexpr int64_t kLaneMaxBlock = 15;
+void plane_entropy_avx512(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
+                          const EntropyTerms& terms, double* map, MapUpdate update);
+#endif
