@@ -42,7 +42,6 @@ void mexErrMsgTxt(const char* message);
 double* mxGetPr(const mxArray* a);
 void* mxGetData(const mxArray* a);
 mxLogical* mxGetLogicals(const mxArray* a);
-double mxGetScalar(const mxArray* a);
 
 size_t mxGetNumberOfElements(const mxArray* a);
 size_t mxGetElementSize(const mxArray* a);

@@ -70,25 +70,6 @@ mxLogical* mxGetLogicals(const mxArray* a) {
   return a->class_id == mxLOGICAL_CLASS ? static_cast<mxLogical*>(a->real) : nullptr;
 }
 
-double mxGetScalar(const mxArray* a) {
-  const void* p = a->real;
-  switch (a->class_id) {
-    case mxDOUBLE_CLASS: return *static_cast<const double*>(p);
-    case mxSINGLE_CLASS: return *static_cast<const float*>(p);
-    case mxINT8_CLASS: return *static_cast<const int8_t*>(p);
-    case mxUINT8_CLASS: return *static_cast<const uint8_t*>(p);
-    case mxINT16_CLASS: return *static_cast<const int16_t*>(p);
-    case mxUINT16_CLASS: return *static_cast<const uint16_t*>(p);
-    case mxINT32_CLASS: return *static_cast<const int32_t*>(p);
-    case mxUINT32_CLASS: return *static_cast<const uint32_t*>(p);
-    case mxINT64_CLASS: return static_cast<double>(*static_cast<const int64_t*>(p));
-    case mxUINT64_CLASS: return static_cast<double>(*static_cast<const uint64_t*>(p));
-    case mxLOGICAL_CLASS: return *static_cast<const mxLogical*>(p) ? 1.0 : 0.0;
-    case mxCHAR_CLASS: return *static_cast<const mxChar*>(p);
-    default: misuse("mxGetScalar of a cell, struct or function handle");
-  }
-}
-
 size_t mxGetNumberOfElements(const mxArray* a) { return a->numel; }
 size_t mxGetElementSize(const mxArray* a) { return class_element_size(a->class_id); }
 size_t mxGetM(const mxArray* a) { return a->dims[0]; }
