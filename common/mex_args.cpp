@@ -89,6 +89,20 @@ double* double_array(const char* module, InputRef in, uint64_t needed, const cha
   return mxGetPr(a);
 }
 
+double* light_field_array(const char* module, InputRef in, int64_t rows, int64_t cols, int64_t angular_size) {
+  char layout[160];
+  std::snprintf(layout, sizeof layout, "(rows*C) x (cols*C) x 3 with rows = %" PRId64 ", cols = %" PRId64
+                ", C = %" PRId64, rows, cols, angular_size);
+  return double_array(module, in, rlf_elements(rows, cols, angular_size), layout);
+}
+
+double* grid_array(const char* module, InputRef in, int64_t rows, int64_t cols, int64_t planes) {
+  char layout[160];
+  std::snprintf(layout, sizeof layout, "rows x cols%s with rows = %" PRId64 ", cols = %" PRId64,
+                planes == 1 ? "" : " x 3", rows, cols);
+  return double_array(module, in, saturating_product({rows, cols, planes}), layout);
+}
+
 namespace {
 
 bool overlap(const mxArray* x, const mxArray* y) {

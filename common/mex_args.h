@@ -30,6 +30,11 @@ double scalar_value(const char* module, InputRef input);
 // `layout` describes what those elements are for the message.
 double* double_array(const char* module, InputRef input, uint64_t needed, const char* layout);
 
+// double_array for a remapped light field of the given sizes, and for a
+// rows x cols map (planes = 1) or rows x cols x 3 image (planes = 3).
+double* light_field_array(const char* module, InputRef input, int64_t rows, int64_t cols, int64_t angular_size);
+double* grid_array(const char* module, InputRef input, int64_t rows, int64_t cols, int64_t planes);
+
 // Rejects any written array whose data overlaps another written array or any
 // read array. Copies made by assignment share data until one of them changes,
 // and in-place writes would then reach the caller's other variables.

@@ -1,7 +1,5 @@
 // varnel(cols, rows, C, ignored, ignored, source, map): writes the mean of the
 // three plane entropies of every pixel into `map`, in place.
-#include <cstdio>
-
 #include "common/mex_args.h"
 #include "common/remapped_light_field.h"
 #include "common/scalar_arg.h"
@@ -17,12 +15,9 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   const int32_t cols = scalar_arg<int32_t>(scalar_value(m, {prhs[0], 1, "cols"}));
   const int32_t rows = scalar_arg<int32_t>(scalar_value(m, {prhs[1], 2, "rows"}));
   const int32_t C = scalar_arg<int32_t>(scalar_value(m, {prhs[2], 3, "angular size C"}));
-  char lf[160], mp[160];
-  std::snprintf(lf, sizeof lf, "(rows*C) x (cols*C) x 3 with rows = %d, cols = %d, C = %d", rows, cols, C);
-  std::snprintf(mp, sizeof mp, "rows x cols with rows = %d, cols = %d", rows, cols);
   const InputRef source{prhs[5], 6, "source"}, map{prhs[6], 7, "map"};
-  const double* s = double_array(m, source, rlf_elements(rows, cols, C), lf);
-  double* out = double_array(m, map, saturating_product({rows, cols}), mp);
+  const double* s = light_field_array(m, source, rows, cols, C);
+  double* out = grid_array(m, map, rows, cols, 1);
   check_disjoint(m, {map}, {source});
   const int64_t bad = first_sample_out_of_range(s, rows, cols, C, kRoundedBinRange);
   if (bad >= 0)

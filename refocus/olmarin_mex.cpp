@@ -1,9 +1,6 @@
 // olmarin(cols, rows, C, D, source, destination, image, alpha): refocuses a
 // remapped light field into `destination` and `image`, in place.
-#include <cstdio>
-
 #include "common/mex_args.h"
-#include "common/remapped_light_field.h"
 #include "common/scalar_arg.h"
 #include "mex.h"
 #include "refocus/refocus_remapped.h"
@@ -22,14 +19,11 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     raise_error(m, "angularSizeTooSmall",
                 "input 3 (angular size C) must be at least 2*D + 1 = %d for input 4 (angular radius D) = %d, got %d.",
                 2 * D + 1, D, C);
-  char lf[160], img[160];
-  std::snprintf(lf, sizeof lf, "(rows*C) x (cols*C) x 3 with rows = %u, cols = %u, C = %u", rows, cols, C);
-  std::snprintf(img, sizeof img, "rows x cols x 3 with rows = %u, cols = %u", rows, cols);
   const InputRef source{prhs[4], 5, "source"}, destination{prhs[5], 6, "destination"},
       image{prhs[6], 7, "image"};
-  const double* s = double_array(m, source, rlf_elements(rows, cols, C), lf);
-  double* t = double_array(m, destination, rlf_elements(rows, cols, C), lf);
-  double* i = double_array(m, image, saturating_product({rows, cols, 3}), img);
+  const double* s = light_field_array(m, source, rows, cols, C);
+  double* t = light_field_array(m, destination, rows, cols, C);
+  double* i = grid_array(m, image, rows, cols, 3);
   check_disjoint(m, {destination, image}, {source});
   refocus_remapped(s, t, i, cols, rows, C, D, alpha);
 }
