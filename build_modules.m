@@ -64,7 +64,7 @@ function build_octave(root, folder, module, sources)
   saved = getenv('CXXFLAGS');
   flags = strtrim(mkoctfile('-p', 'CXXFLAGS'));
   flags = regexprep(flags, '(-ffast-math|-Ofast|-ffp-contract=\S+)', '');
-  setenv('CXXFLAGS', [flags ' -O2 -std=c++17 -ffp-contract=off']);
+  setenv('CXXFLAGS', [flags ' -O3 -std=c++17 -ffp-contract=off']);
   cleanup = onCleanup(@() setenv('CXXFLAGS', saved));
   [~, status] = mkoctfile('--mex', ['-I' root], '-o', fullfile(folder, [module '.mex']), sources{:});
   if status ~= 0
@@ -76,7 +76,7 @@ function build_matlab(root, folder, module, sources)
   if ispc
     flags = {'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:precise', 'OPTIMFLAGS=/O2 /DNDEBUG'};
   else
-    flags = {'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off', 'CXXOPTIMFLAGS=-O2 -DNDEBUG'};
+    flags = {'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off', 'CXXOPTIMFLAGS=-O3 -DNDEBUG'};
   end
   mex('-R2017b', flags{:}, ['-I' root], '-outdir', folder, '-output', module, sources{:});
 end

@@ -26,6 +26,9 @@ inline int64_t clamp_index(double f, int64_t bound) {
 // crosses a call, so the warning that 256-bit vectors change the calling
 // convention outside AVX code does not apply.
 #define LF_INLINE inline __attribute__((always_inline))
+// Loops over the W vectors of a transpose must unroll, or the vectors live in
+// memory instead of registers; -O2 does not unroll them by itself.
+#define LF_EACH_LANE _Pragma("GCC unroll 8")
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 template <int W> struct VecOf;
@@ -172,8 +175,10 @@ template <int W> LF_INLINE void fill_slot(const RowTable& t, const double* from,
     int64_t j = 0;
     for (; j + W <= t.nv; j += W) {
       Vec<W> x[W];
+      LF_EACH_LANE
       for (int l = 0; l < W; ++l) x[l] = load<W>(from + (q + l) * C + j);
       Transpose<W>::run(x);
+      LF_EACH_LANE
       for (int l = 0; l < W; ++l) store<W>(slot + (j + l) * t.cap + q, x[l]);
     }
     for (; j < t.nv; ++j)
@@ -233,6 +238,7 @@ template <int W> LF_INLINE void refocus_column(const Geometry& g, const RowTable
       // W offsets at a time, transposed in registers to layout order.
       for (; j + W <= nv; j += W) {
         Vec<W> x[W];
+        LF_EACH_LANE
         for (int l = 0; l < W; ++l) {
           const double* q0 = job.m0 + at[j + l];
           const double* q1 = job.m1 + at[j + l];
@@ -241,6 +247,7 @@ template <int W> LF_INLINE void refocus_column(const Geometry& g, const RowTable
           S = S + x[l];
         }
         Transpose<W>::run(x);
+        LF_EACH_LANE
         for (int l = 0; l < W; ++l) store<W>(to + l * C + j, x[l]);
       }
     }
