@@ -128,6 +128,7 @@ std::vector<Subject> all_subjects(bool every_path) {
                             refocus_literal, refocus_floor});
     const struct { EntropyPath path; Run varnel, tressik; } entropy_paths[] = {
         {EntropyPath::baseline, varnel_on_path<EntropyPath::baseline>, tressik_on_path<EntropyPath::baseline>},
+        {EntropyPath::avx2, varnel_on_path<EntropyPath::avx2>, tressik_on_path<EntropyPath::avx2>},
         {EntropyPath::avx512, varnel_on_path<EntropyPath::avx512>, tressik_on_path<EntropyPath::avx512>},
     };
     for (const auto& e : entropy_paths)

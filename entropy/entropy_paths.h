@@ -7,9 +7,10 @@
 
 #include "entropy/angular_bins.h"
 
-// baseline: portable code (with SSE2 for the check on x86-64); avx512: AVX-512
-// with VBMI, for 1 <= C <= 15 (larger blocks take the baseline kernel).
-enum class EntropyPath { baseline, avx512 };
+// baseline: portable code (with SSE2 for the check on x86-64); avx2: AVX2,
+// for CPUs without AVX-512; avx512: AVX-512 with VBMI. The vector kernels
+// take 1 <= C <= 15; larger blocks take the baseline kernel on every path.
+enum class EntropyPath { baseline, avx2, avx512 };
 
 // Whether this build has the path and this CPU can run it.
 bool entropy_path_available(EntropyPath path);

@@ -75,6 +75,10 @@ void plane_entropy(EntropyPath path, BinRule rule, const double* plane, int64_t 
     plane_entropy_avx512(rule, plane, rows, cols, angular_size, terms, map, update);
     return;
   }
+  if (path == EntropyPath::avx2 && angular_size <= kLaneMaxBlock) {
+    plane_entropy_avx2(rule, plane, rows, cols, angular_size, terms, map, update);
+    return;
+  }
 #else
   (void)path;
 #endif
@@ -85,6 +89,7 @@ bool entropy_path_available(EntropyPath path) {
   switch (path) {
     case EntropyPath::baseline: return true;
 #if defined(__x86_64__)
+    case EntropyPath::avx2: return __builtin_cpu_supports("avx2");
     case EntropyPath::avx512:
       return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
              __builtin_cpu_supports("avx512vbmi") &&
@@ -99,11 +104,14 @@ bool entropy_path_available(EntropyPath path) {
 const char* entropy_path_name(EntropyPath path) {
   switch (path) {
     case EntropyPath::baseline: return "baseline";
+    case EntropyPath::avx2: return "avx2";
     case EntropyPath::avx512: return "avx512";
   }
   return "?";
 }
 
 EntropyPath entropy_best_path() {
-  return entropy_path_available(EntropyPath::avx512) ? EntropyPath::avx512 : EntropyPath::baseline;
+  for (EntropyPath path : {EntropyPath::avx512, EntropyPath::avx2})
+    if (entropy_path_available(path)) return path;
+  return EntropyPath::baseline;
 }

@@ -69,9 +69,11 @@ void plane_entropy_baseline(BinRule rule, const double* plane, int64_t rows, int
                             const EntropyTerms& terms, double* map, MapUpdate update);
 
 #if defined(__x86_64__)
-// The AVX-512 path, for 1 <= C <= kLaneMaxBlock (a run of C^2 equal bins
-// must fit a byte): 64 pixels of a column at once.
+// The vector paths, for 1 <= C <= kLaneMaxBlock (a run of C^2 equal bins must
+// fit a byte): 64 pixels of a column at once with AVX-512, 32 with AVX2.
 constexpr int64_t kLaneMaxBlock = 15;
+void plane_entropy_avx2(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
+                        const EntropyTerms& terms, double* map, MapUpdate update);
 void plane_entropy_avx512(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
                           const EntropyTerms& terms, double* map, MapUpdate update);
 #endif

@@ -48,6 +48,19 @@ bool any_outside_sse2(const double* s, int64_t n, SampleRange range) {
   return _mm_movemask_pd(inside) != 3 || any_outside_scalar(s, i, n, range);
 }
 
+__attribute__((target("avx2"))) bool any_outside_avx2(const double* s, int64_t n, SampleRange range) {
+  const __m256d above = _mm256_set1_pd(range.above), below = _mm256_set1_pd(range.below);
+  __m256d inside = _mm256_castsi256_pd(_mm256_set1_epi32(-1));
+  int64_t i = 0;
+  for (; i + 16 <= n; i += 16)
+    for (int j = 0; j < 16; j += 4) {
+      const __m256d x = _mm256_loadu_pd(s + i + j);
+      inside = _mm256_and_pd(inside, _mm256_and_pd(_mm256_cmp_pd(x, above, _CMP_GT_OQ),
+                                                   _mm256_cmp_pd(x, below, _CMP_LT_OQ)));
+    }
+  return _mm256_movemask_pd(inside) != 0xF || any_outside_scalar(s, i, n, range);
+}
+
 __attribute__((target("avx512f"))) bool any_outside_avx512(const double* s, int64_t n, SampleRange range) {
   const __m512d above = _mm512_set1_pd(range.above), below = _mm512_set1_pd(range.below);
   __mmask8 inside = 0xFF;
@@ -66,6 +79,7 @@ bool any_outside(EntropyPath path, const double* s, int64_t n, SampleRange range
 #if defined(__x86_64__)
   switch (path) {
     case EntropyPath::avx512: return any_outside_avx512(s, n, range);
+    case EntropyPath::avx2: return any_outside_avx2(s, n, range);
     case EntropyPath::baseline: return any_outside_sse2(s, n, range);
   }
 #endif

@@ -37,7 +37,7 @@ bool is_negative_zero(double x) { return x == 0.0 && std::signbit(x); }
 // Every instruction-set path this build has and this CPU runs.
 std::vector<EntropyPath> available_paths() {
   std::vector<EntropyPath> paths;
-  for (EntropyPath path : {EntropyPath::baseline, EntropyPath::avx512})
+  for (EntropyPath path : {EntropyPath::baseline, EntropyPath::avx2, EntropyPath::avx512})
     if (entropy_path_available(path)) paths.push_back(path);
   return paths;
 }
