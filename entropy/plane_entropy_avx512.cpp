@@ -13,7 +13,6 @@
 // - a chunk of rows is first binned column by column, reading the plane in
 //   memory order, and only then sorted and summed group by group.
 #include "entropy/plane_entropy.h"
-#include "entropy/sorting_network.h"
 
 #if defined(__x86_64__)
 
@@ -28,6 +27,8 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
+
+#include "entropy/sorting_network.h"
 
 #define LF_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512dq,avx512vbmi")))
 
