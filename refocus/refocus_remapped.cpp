@@ -101,6 +101,7 @@ struct RowTable {
   double wr0[kEntries];      // [block of W rows][j][lane]
   int32_t at[kEntries / 2];  // [block][j]: j*cap + slot row of the block's first r0 when
                              // its rows run r0 + lane, r1 = r0 + 1; else -1
+  int32_t slot_row[2][kEntries];  // [r0 or r1][block][j][lane]: the row's place in the slot
   bool simple[kMaxTile];     // per block: W rows, at >= 0 for every j
   bool shared;               // every offset holds source rows first .. first + rows - 1
   int64_t first, rows;
@@ -147,6 +148,8 @@ template <int W> void build_row_table(const Geometry& g, RowTable& t) {
         const int64_t i = std::min(b * W + l, t.n - 1);
         int64_t r0, r1;
         row_terms(g, v, t.r_begin + i, &t.wr0[(b * t.nv + j) * W + l], &r0, &r1);
+        t.slot_row[0][(b * t.nv + j) * W + l] = static_cast<int32_t>(std::min(r0 - t.origin[j], t.filled[j] - 1));
+        t.slot_row[1][(b * t.nv + j) * W + l] = static_cast<int32_t>(std::min(r1 - t.origin[j], t.filled[j] - 1));
         if (l == 0) start = r0 - t.origin[j];
         regular = regular && r0 == t.origin[j] + start + l && r1 == r0 + 1;
       }
@@ -266,11 +269,7 @@ template <int W> LF_INLINE void refocus_column(const Geometry& g, const RowTable
         const double* q1 = job.m1 + j * t.cap;
         double s[4][W];
         for (int l = 0; l < W; ++l) {
-          double w;
-          int64_t r0, r1;
-          row_terms(g, t.v_begin + j, t.r_begin + std::min(i + l, t.n - 1), &w, &r0, &r1);
-          r0 = std::min(r0 - t.origin[j], t.filled[j] - 1);
-          r1 = std::min(r1 - t.origin[j], t.filled[j] - 1);
+          const int32_t r0 = t.slot_row[0][(b * nv + j) * W + l], r1 = t.slot_row[1][(b * nv + j) * W + l];
           s[0][l] = q0[r0];
           s[1][l] = q0[r1];
           s[2][l] = q1[r0];
