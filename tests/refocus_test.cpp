@@ -149,6 +149,10 @@ TEST(RefocusRemapped, MatchesReferenceOnEveryTilingOfRows) {
   for (uint16_t rows : {150, 152, 153, 157}) cases.push_back({rows, 2, 15, 7, -0.45});
   for (uint16_t rows : {256, 262}) cases.push_back({rows, 3, 5, 2, 0.8});
   for (double alpha : {9.7, -13.25, 40.5}) cases.push_back({300, 3, 9, 4, alpha});
+  // Each block side that has its own copy (C = 2D + 1 for C = 5 .. 15), beside
+  // the same sides with a block position left unvisited (the general copy).
+  for (uint16_t D = 2; D <= 7; ++D)
+    for (uint16_t extra : {0, 1}) cases.push_back({37, 3, static_cast<uint16_t>(2 * D + 1 + extra), D, -0.61});
   cases.push_back({9, 1, 289, 144, 0.31});
   cases.push_back({17, 2, 290, 144, -0.07});
   uint32_t seed = 500;
