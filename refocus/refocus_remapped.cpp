@@ -210,15 +210,23 @@ struct ColumnJob {
   double* to;   // destination at row r_begin, block position a_begin
   // Source lines of the slot that the next column fills, and destination
   // lines of the next column, requested a few per block of rows.
-  const char* next_source;
-  const char* next_destination;
+  uintptr_t next_source;  // addresses, never dereferenced
+  uintptr_t next_destination;
   int64_t source_lines, destination_lines;
 };
 
-LF_INLINE void prefetch_some(const char*& p, int64_t& left, int64_t count) {
+// The cache lines that hold the doubles p[0] .. p[count - 1], count >= 1.
+LF_INLINE void lines_of(const double* p, int64_t count, uintptr_t* first, int64_t* lines) {
+  const uintptr_t begin = reinterpret_cast<uintptr_t>(p) & ~uintptr_t{63};
+  const uintptr_t end = reinterpret_cast<uintptr_t>(p + count);
+  *first = begin;
+  *lines = static_cast<int64_t>((end - begin + 63) / 64);
+}
+
+LF_INLINE void prefetch_some(uintptr_t& p, int64_t& left, int64_t count) {
   count = std::min(left, count);
-  for (int64_t e = 0; e < count; ++e) __builtin_prefetch(p + e * 64, 0, 1);
-  p += count * 64;
+  for (int64_t e = 0; e < count; ++e) __builtin_prefetch(reinterpret_cast<const char*>(p + 64 * e), 0, 1);
+  p += static_cast<uintptr_t>(64 * count);
   left -= count;
 }
 
@@ -376,15 +384,19 @@ LF_INLINE void refocus_body(const double* __restrict source, double* __restrict 
               job.sum = sums + cl * t.tile;
               job.to = destination + k * g.P + (c * g.C + b) * g.H + t.r_begin * g.C + a_begin;
               // The next column usually fills a slot with its c1 and writes
-              // the column beside this one; whole lines inside those columns.
+              // the column beside this one: every line that holds a part of
+              // either (a range's last line, when the range starts inside a
+              // line, is the one its fill would otherwise wait for).
               const bool last = c + 1 == g.cols;
               const double pn = static_cast<double>(u) * g.neg_alpha + static_cast<double>(c + 1);
               const int64_t next = clamp_index(std::floor(pn) + 1.0, g.cols);
-              job.next_source =
-                  reinterpret_cast<const char*>(plane + (next * g.C + b) * g.H + t.first * g.C + a_begin);
-              job.source_lines = t.shared && !last ? (t.rows * g.C - a_begin) * 8 / 64 : 0;
-              job.next_destination = reinterpret_cast<const char*>(last ? job.to : job.to + g.C * g.H);
-              job.destination_lines = last ? 0 : (n * g.C - a_begin) * 8 / 64;
+              job.next_source = job.next_destination = 0;
+              job.source_lines = job.destination_lines = 0;
+              if (!last && t.shared)
+                lines_of(plane + (next * g.C + b) * g.H + t.first * g.C + a_begin, (t.rows - 1) * g.C + t.nv,
+                         &job.next_source, &job.source_lines);
+              if (!last)
+                lines_of(job.to + g.C * g.H, (n - 1) * g.C + t.nv, &job.next_destination, &job.destination_lines);
               if (NV && t.nv == NV && g.C == NV)
                 refocus_column<W, NV>(g, t, job);
               else
