@@ -44,7 +44,7 @@ template <int count>
 struct FixedNetwork {
   static constexpr SortingNetwork net = sorting_network(count);
   LF_AVX2 static void sort(__m256i* x) {
-#pragma GCC unroll 4096
+    LF_UNROLL_NETWORK
     for (int q = 0; q < net.size; ++q) compare_exchange(x, net.comparators[q].low, net.comparators[q].high);
   }
 };
@@ -54,10 +54,7 @@ LF_AVX2 bool sort_fixed(int64_t C, __m256i* x, std::integer_sequence<int, Cs...>
   return ((C == Cs + 1 ? (FixedNetwork<(Cs + 1) * (Cs + 1)>::sort(x), true) : false) || ...);
 }
 
-LF_AVX2 void sort_lanes(int64_t C, __m256i* x, const SortingNetwork& listed) {
-  if (sort_fixed(C, x, std::make_integer_sequence<int, kUnrolledBlock>())) return;
-  for (int q = 0; q < listed.size; ++q) compare_exchange(x, listed.comparators[q].low, listed.comparators[q].high);
-}
+LF_AVX2 void sort_lanes(int64_t C, __m256i* x) { sort_fixed(C, x, std::make_integer_sequence<int, kLaneMaxBlock>()); }
 
 // Lanes 0 .. count - 1 of four doubles, as the sign bits maskload and
 // maskstore read.
@@ -151,7 +148,7 @@ LF_AVX2 void group_entropies(const __m256i* sorted, int samples, const EntropyTe
 
 template <BinRule rule>
 LF_AVX2 void plane(const double* plane, int64_t rows, int64_t cols, int64_t C, const EntropyTerms& terms,
-                   const SortingNetwork& listed, double* map, MapUpdate update) {
+                   double* map, MapUpdate update) {
   const int64_t height = rows * C;
   const int n = static_cast<int>(C * C);
   const int64_t group_bytes = int64_t{kLanes} * n;
@@ -170,7 +167,7 @@ LF_AVX2 void plane(const double* plane, int64_t rows, int64_t cols, int64_t C, c
       }
       for (int64_t r0 = first; r0 < last; r0 += kLanes) {
         __m256i* sorted = reinterpret_cast<__m256i*>(bins + (r0 - first) / kLanes * group_bytes);
-        sort_lanes(C, sorted, listed);
+        sort_lanes(C, sorted);
         group_entropies(sorted, n, terms, map + r0 + c * rows, last - r0, update);
       }
     }
@@ -183,13 +180,10 @@ void plane_entropy_avx2(BinRule rule, const double* plane_samples, int64_t rows,
                         int64_t angular_size, const EntropyTerms& terms, double* map, MapUpdate update) {
   static_assert(kMaxSamples < 256, "run lengths must fit a byte");
   static_assert(kMaxSamples < EntropyTerms::kTabulated, "every run length has its summand in the table");
-  const SortingNetwork listed =
-      angular_size > kUnrolledBlock ? staged_sorting_network(static_cast<int>(angular_size * angular_size))
-                                    : SortingNetwork{};
   if (rule == BinRule::rounded)
-    plane<BinRule::rounded>(plane_samples, rows, cols, angular_size, terms, listed, map, update);
+    plane<BinRule::rounded>(plane_samples, rows, cols, angular_size, terms, map, update);
   else
-    plane<BinRule::truncated>(plane_samples, rows, cols, angular_size, terms, listed, map, update);
+    plane<BinRule::truncated>(plane_samples, rows, cols, angular_size, terms, map, update);
 }
 
 #endif

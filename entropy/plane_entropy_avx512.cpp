@@ -52,7 +52,7 @@ template <int count>
 struct FixedNetwork {
   static constexpr SortingNetwork net = sorting_network(count);
   LF_AVX512 static void sort(__m512i* x) {
-#pragma GCC unroll 4096
+    LF_UNROLL_NETWORK
     for (int q = 0; q < net.size; ++q) compare_exchange(x, net.comparators[q].low, net.comparators[q].high);
   }
 };
@@ -62,10 +62,7 @@ LF_AVX512 bool sort_fixed(int64_t C, __m512i* x, std::integer_sequence<int, Cs..
   return ((C == Cs + 1 ? (FixedNetwork<(Cs + 1) * (Cs + 1)>::sort(x), true) : false) || ...);
 }
 
-LF_AVX512 void sort_lanes(int64_t C, __m512i* x, const SortingNetwork& listed) {
-  if (sort_fixed(C, x, std::make_integer_sequence<int, kUnrolledBlock>())) return;
-  for (int q = 0; q < listed.size; ++q) compare_exchange(x, listed.comparators[q].low, listed.comparators[q].high);
-}
+LF_AVX512 void sort_lanes(int64_t C, __m512i* x) { sort_fixed(C, x, std::make_integer_sequence<int, kLaneMaxBlock>()); }
 
 // Per-call constants of the bin transposition and the summand lookup.
 struct Layout {
@@ -75,7 +72,6 @@ struct Layout {
   alignas(64) uint8_t source_byte[kLaneMaxBlock][kLanes];  // per angular row a, low 7 bits
   __mmask64 from_pair[kLaneMaxBlock][(kLaneMaxBlock + 1) / 2];
   alignas(64) uint8_t term_bytes[4][256];  // byte k of the summand of each count
-  SortingNetwork listed;
 };
 
 // Where a pixel's byte lane is chosen so that unpacking summand bytes into
@@ -102,7 +98,6 @@ void make_layout(Layout& layout, int64_t C, const EntropyTerms& terms) {
     std::memcpy(&bits, &terms.table[n], sizeof bits);
     for (int k = 0; k < 4; ++k) layout.term_bytes[k][n] = static_cast<uint8_t>(bits >> (8 * k));
   }
-  layout.listed = C > kUnrolledBlock ? staged_sorting_network(layout.samples) : SortingNetwork{};
 }
 
 inline __mmask8 first_valid8(int64_t count) {
@@ -238,7 +233,7 @@ LF_AVX512 void plane(const double* plane, int64_t rows, int64_t cols, int64_t C,
       }
       for (int64_t r0 = first; r0 < last; r0 += kLanes) {
         __m512i* sorted = reinterpret_cast<__m512i*>(bins + (r0 - first) / kLanes * group_bytes);
-        sort_lanes(C, sorted, layout.listed);
+        sort_lanes(C, sorted);
         if (n + 1 > 128)
           group_entropies<true>(sorted, layout, map + r0 + c * rows, last - r0, update);
         else

@@ -393,11 +393,11 @@ TEST(AngularEntropy, MatchesReferenceOnRandomCalls) {
   }
 }
 
-// The vector path takes 64 pixels of a column at once (the last group of a
-// column partly filled), sorts each pixel's C^2 bins with a network chosen by
-// C, unrolled up to C = 11 and listed beyond, and looks summands up in one
-// 128-entry piece up to C = 11 and two beyond; C = 16 and more go the
-// portable way. Every such case, on every path, on every kind of samples.
+// The vector paths take 64 (AVX-512) or 32 (AVX2) pixels of a column at once
+// (the last group of a column partly filled), sort each pixel's C^2 bins with
+// the network of that C, and look summands up (AVX-512: in one 128-entry
+// piece up to C = 11 and two beyond); C = 16 and more go the portable way.
+// Every such case, on every path, on every kind of samples.
 TEST(AngularEntropy, MatchesReferenceOnEveryPath) {
   std::vector<KernelCase> cases;
   for (int32_t rows = 0; rows < 64; ++rows)  // every leftover, alone and after a full group
