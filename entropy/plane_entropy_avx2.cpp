@@ -18,7 +18,6 @@
 #include <immintrin.h>
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 #include "entropy/sorting_network.h"
