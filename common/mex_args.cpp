@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 
@@ -19,7 +20,7 @@ void raise_error(const char* module, const char* kind, const char* format, ...) 
   // The message goes through "%s": it may quote user data holding '%'.
   mexErrMsgIdAndTxt(id, "%s", message);
   // The host never returns here; abort is the last guard should one ever do.
-  __builtin_trap();
+  std::abort();
 }
 
 void check_counts(const char* module, int nlhs, int nrhs, int required_inputs,

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "common/portable.h"
 #include "common/remapped_light_field.h"
 #include "mex.h"
 
@@ -17,7 +18,7 @@ struct InputRef {
 };
 
 [[noreturn]] void raise_error(const char* module, const char* kind, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+    LF_PRINTF_LIKE(3, 4);
 
 // Input count first, then output count, with the fixed messages.
 void check_counts(const char* module, int nlhs, int nrhs, int required_inputs,

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "common/portable.h"
+
 // A (rows*C) x (cols*C) x 3 column-major array of doubles in which spatial pixel
 // (r, c) owns the C x C block of angular samples starting at (r*C, c*C).
 struct RemappedLightField {
@@ -51,7 +53,7 @@ inline uint64_t saturating_product(std::initializer_list<int64_t> factors) {
   for (int64_t f : factors) {
     if (f <= 0) return 0;
     uint64_t next;
-    if (__builtin_mul_overflow(product, static_cast<uint64_t>(f), &next)) return UINT64_MAX;
+    if (!lf_mul_u64(product, static_cast<uint64_t>(f), &next)) return UINT64_MAX;
     product = next;
   }
   return product;

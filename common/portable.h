@@ -1,0 +1,54 @@
+// Every compiler-specific feature the project uses, each behind one guard with
+// an ISO C++17 fallback. LF_PORTABLE (the strict build, and any compiler that
+// is neither GCC nor Clang) turns every extension off.
+#pragma once
+
+#include <cstdint>
+
+#if !defined(LF_PORTABLE) && (defined(__GNUC__) || defined(__clang__))
+#define LF_GNU 1
+#else
+#define LF_GNU 0
+#endif
+
+// Vector paths are compiled only where their intrinsics and per-function
+// target attributes exist.
+#if LF_GNU && defined(__x86_64__)
+#define LF_X86_PATHS 1
+#else
+#define LF_X86_PATHS 0
+#endif
+#if LF_GNU && defined(__aarch64__)
+#define LF_NEON_PATH 1
+#else
+#define LF_NEON_PATH 0
+#endif
+
+#if LF_GNU
+#define LF_TARGET(isa) __attribute__((target(isa)))
+#define LF_PRINTF_LIKE(format_at, args_at) __attribute__((format(printf, format_at, args_at)))
+#else
+#define LF_TARGET(isa)
+#define LF_PRINTF_LIKE(format_at, args_at)
+#endif
+
+// a * b, or false when the product does not fit 64 bits.
+inline bool lf_mul_u64(uint64_t a, uint64_t b, uint64_t* product) {
+  if (a != 0 && b > UINT64_MAX / a) return false;
+  *product = a * b;
+  return true;
+}
+
+// Index of the lowest set bit of a non-zero word.
+inline int lf_lowest_bit(uint64_t bits) {
+#if LF_GNU
+  return __builtin_ctzll(bits);
+#else
+  int n = 0;
+  while ((bits & 1u) == 0) {
+    bits >>= 1;
+    ++n;
+  }
+  return n;
+#endif
+}
