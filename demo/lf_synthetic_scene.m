@@ -158,33 +158,62 @@ function [img, depth] = render_view(rows, c, u, v, surfaces, textures)
     % The view pixel (r, c) shows centre point x with c = x - d(x)*u, which
     % depends on the column alone, and y = r + d(x)*v.
     g = s.slope;
-    p0 = s.disparity - g * (numel(c) - 1) / 2;
+    p0 = s.disparity - g * (cols - 1) / 2;
     x = (c + p0 * u) ./ (1 - g * u);
     d = p0 + g * x;
-    y = r + d * v;
+    % Only the rows and columns that can show the shape are tested: the
+    % box uses the same comparisons as the shape, so it holds every pixel
+    % that passes them.
     e = s.extent;
     switch s.shape
       case 'all'
-        inside = true(rows, cols);
-      case 'rect'
-        inside = (x >= e(1) * cols & x <= e(2) * cols) & (y >= e(3) * rows & y <= e(4) * rows);
+        cs = 1:cols;
       case 'disk'
-        inside = (x - e(1) * cols) .^ 2 + (y - e(2) * rows) .^ 2 <= (e(3) * cols) ^ 2;
-      case 'stripes'
-        bar = x >= e(1) * cols & x <= e(2) * cols & mod(x - e(1) * cols, e(5) * cols) < e(6) * cols;
-        inside = bsxfun(@and, bar, y >= e(3) * rows & y <= e(4) * rows);
+        cs = find((x - e(1) * cols) .^ 2 <= (e(3) * cols) ^ 2);
+      otherwise
+        cs = find(x >= e(1) * cols & x <= e(2) * cols);
     end
-    dmap = repmat(d, rows, 1);
-    front = inside & (dmap > depth);
-    depth(front) = dmap(front);
-    % The texture only over the rows and columns where the surface shows.
-    rs = find(any(front, 2));
-    cs = find(any(front, 1));
+    if isempty(cs)
+      continue;
+    end
+    xb = x(cs);
+    dv = d(cs) * v;
+    y = r + dv;
+    switch s.shape
+      case 'all'
+        rs = (1:rows)';
+        inside = true(rows, numel(cs));
+      case 'rect'
+        rs = find(any(y >= e(3) * rows & y <= e(4) * rows, 2));
+        yb = y(rs, :);
+        inside = yb >= e(3) * rows & yb <= e(4) * rows;
+      case 'disk'
+        rs = find(any((y - e(2) * rows) .^ 2 <= (e(3) * cols) ^ 2, 2));
+        inside = (xb - e(1) * cols) .^ 2 + (y(rs, :) - e(2) * rows) .^ 2 <= (e(3) * cols) ^ 2;
+      case 'stripes'
+        rs = find(any(y >= e(3) * rows & y <= e(4) * rows, 2));
+        yb = y(rs, :);
+        inside = bsxfun(@and, mod(xb - e(1) * cols, e(5) * cols) < e(6) * cols, yb >= e(3) * rows & yb <= e(4) * rows);
+    end
     if isempty(rs)
       continue;
     end
+    dmap = repmat(d(cs), numel(rs), 1);
+    front = inside & (dmap > depth(rs, cs));
+    box = depth(rs, cs);
+    box(front) = dmap(front);
+    depth(rs, cs) = box;
+    % The texture only over the rows and columns where the surface shows.
+    keep_r = any(front, 2);
+    keep_c = any(front, 1);
+    if ~any(keep_r)
+      continue;
+    end
+    front = front(keep_r, keep_c);
+    rs = rs(keep_r);
+    cs = cs(keep_c);
     t = textures(i);
-    shown = front(rs, cs);
+    shown = front;
     shade = texture_wave(t, 1, x(cs), d(cs) * v, r(rs));
     light = 1;
     if ~isempty(t.shading)
