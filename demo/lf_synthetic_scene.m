@@ -28,8 +28,10 @@ function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces, 
 %   width of vertical bars as fractions of the image's width).
 %   SURFACES may also name a built-in scene: 'default' or 'hard' (low
 %   texture, smooth shading and fine detail: a faintly textured, shaded
-%   background at -1.4, a faint slanted plane from about -0.9 to +0.3, a
-%   fence of thin bars at +1.2 and a finely textured disk at +0.7).
+%   background at -1.37, a faint slanted plane from about -0.86 to -0.21, a
+%   fence of bars 3.6 pixels wide (at 256 columns) at +1.23 and a finely
+%   textured disk at +0.66; off the usual 0.1 grid of shifts, as real
+%   scenes are).
 %
 %   R = LF_SYNTHETIC_SCENE(ROWS, COLS, C, SURFACES, 'remapped') returns the
 %   remapped light field ((ROWS*C) x (COLS*C) x 3, as LF_VIEWS_TO_REMAPPED
@@ -91,9 +93,10 @@ end
 
 function surfaces = hard_scene(cols)
   % Faint textures over smooth shading, where the entropy minimum is shallow,
-  % and bars a few pixels wide, where it is narrow and borders are many.
+  % and bars a few pixels wide, where it is narrow and borders are many;
+  % disparities between the shifts of a 0.1 grid.
   surfaces = struct( ...
-    'disparity', {-1.4, -0.3, 1.2, 0.7}, ...
+    'disparity', {-1.37, -0.33, 1.23, 0.66}, ...
     'slope', {0, 1.2 / cols, 0, 0}, ...
     'shape', {'all', 'rect', 'stripes', 'disk'}, ...
     'extent', {[], [0.06 0.60 0.10 0.62], [0.50 0.95 0.55 0.97 0.07 0.014], [0.28 0.76 0.14]}, ...
