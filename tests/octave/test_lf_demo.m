@@ -63,7 +63,7 @@ function test_lf_demo(output)
     if ~isempty(prefix{1})
       names{end + 1} = 'hard_centre_view'; %#ok<AGROW>
     end
-    for base = {'disparity_truth', 'disparity_plain', 'disparity_estimate', 'confidence', 'disparity_error'}
+    for base = {'disparity_truth', 'disparity_estimate', 'confidence', 'disparity_error'}
       names{end + 1} = [prefix{1} base{1}]; %#ok<AGROW>
     end
   end
