@@ -72,11 +72,7 @@ function result = lightfield_depth_demo(varargin)
         size(remapped, 2), min(truth(:)), max(truth(:)));
     say('sweeping %d shift factors from %g to %g (%s)', numel(shifts), shifts(1), shifts(end), how);
     swept = tic;
-    if k == 1
-      [estimate, confidence, entropy, images] = lf_disparity_sweep(remapped, C, shifts, 'Progress', true);
-    else
-      [estimate, confidence, entropy] = lf_disparity_sweep(remapped, C, shifts, 'Progress', true);
-    end
+    [estimate, confidence, entropy] = lf_disparity_sweep(remapped, C, shifts, 'Progress', true);
     sc.sweep_seconds = toc(swept);
     sc.truth = truth;
     sc.estimate = estimate;
@@ -96,18 +92,22 @@ function result = lightfield_depth_demo(varargin)
       [~, middle] = min(abs(shifts - (shifts(1) + shifts(end)) / 2));
       say('per-plane entropy at alpha = %+.2f (olmarin, then tressik)', shifts(middle));
       refocused = zeros(size(remapped));
-      picture = zeros(rows, cols, 3);
       plane_maps = {zeros(rows, cols), zeros(rows, cols), zeros(rows, cols)};
-      olmarin(cols, rows, C, (C - 1) / 2, remapped, refocused, picture, shifts(middle));
+      % Three refocused images through one destination: olmarin overwrites
+      % it whole, and tressik reads the last, at the middle shift.
+      pictures = {zeros(rows, cols, 3), zeros(rows, cols, 3), zeros(rows, cols, 3)};
+      at = [near, far, middle];
+      for n = 1:3
+        olmarin(cols, rows, C, (C - 1) / 2, remapped, refocused, pictures{n}, shifts(at(n)));
+      end
       tressik(cols, rows, C, 0, refocused, 0, plane_maps{:});
       clear refocused;
       say('writing pictures to %s (refocused at %+.2f, %+.2f and %+.2f; entropy at %+.2f)', out, ...
           shifts(near), shifts(middle), shifts(far), shifts(middle));
       files{end + 1} = write_png(out, 'centre_view.png', centre / 255); %#ok<AGROW>
-      files{end + 1} = write_png(out, 'refocused_near.png', images(:, :, :, near) / 255); %#ok<AGROW>
-      files{end + 1} = write_png(out, 'refocused_middle.png', images(:, :, :, middle) / 255); %#ok<AGROW>
-      files{end + 1} = write_png(out, 'refocused_far.png', images(:, :, :, far) / 255); %#ok<AGROW>
-      clear images;
+      files{end + 1} = write_png(out, 'refocused_near.png', pictures{1} / 255); %#ok<AGROW>
+      files{end + 1} = write_png(out, 'refocused_middle.png', pictures{3} / 255); %#ok<AGROW>
+      files{end + 1} = write_png(out, 'refocused_far.png', pictures{2} / 255); %#ok<AGROW>
       elim = [0 ceil(max([entropy(:); plane_maps{1}(:); plane_maps{2}(:); plane_maps{3}(:); 1]))];
       files{end + 1} = write_png(out, 'entropy_varnel.png', ...
                                  with_colour_bar(entropy(:, :, middle), elim, @viridis_like)); %#ok<AGROW>

@@ -29,7 +29,8 @@ function [disparity, confidence, entropy, images] = lf_disparity_sweep(remapped,
 %   scored as below; the 2nd and 98th percentiles of the pixels with
 %   confidence at least 0.2, widened by half a coarse step on each side, give
 %   the range, covered by at most 41 shifts and no finer than 0.05. It costs
-%   about a tenth of the sweep that follows.
+%   a few per cent of the sweep that follows (0.1 s against 2 s at 256 x 256
+%   pixels, 9 x 9 views). Disparities beyond its reach are not found.
 %
 %   Options, as name, value pairs:
 %     'Refine'    true (default): the parabola through the least entropy and
