@@ -113,28 +113,28 @@ function [disparity, confidence, entropy, images] = lf_disparity_sweep(remapped,
     remapped = repmat(remapped, [1 1 3]);
   end
   source = double(remapped);
-  % Checked here so that both ways of sweeping reject the same calls with
-  % the same error, before any work; the sum is NaN if any sample is.
-  lowest = min(source(:));
   highest = max(source(:));
-  if lowest < 0 || highest > 255 || isnan(sum(source(:)))
-    outside = find(~(source >= 0 & source <= 255), 1);
-    [r, c, k] = ind2sub(size(source), outside);
-    error('lf_disparity_sweep:sampleOutOfRange', ...
-          'lf_disparity_sweep: samples must lie in 0..255, got %g at R(%d, %d, %d).', ...
-          source(outside), r, c, k);
-  end
   if highest <= 1 && highest > 0
     warning('lf_disparity_sweep:unitRange', ...
             ['lf_disparity_sweep: every sample is at most 1; the entropy bins whole ' ...
              'intensities 0..255, so scale the samples by 255 first.']);
   end
 
-  if isempty(shifts)
-    shifts = default_shifts(source, C, opt.progress);
+  try
+    if isempty(shifts)
+      shifts = default_shifts(source, C, opt.progress);
+    end
+    shifts = double(shifts(:)');
+    [entropy, images] = entropy_volume(source, C, shifts, nargout > 3, opt.progress);
+  catch err
+    % Both ways of sweeping reject the same samples; the caller sees one id.
+    if isempty(regexp(err.identifier, ':sampleOutOfRange$', 'once'))
+      rethrow(err);
+    end
+    error('lf_disparity_sweep:sampleOutOfRange', ...
+          ['lf_disparity_sweep: R must hold samples in 0..255 (no NaN); refocused, it gave ' ...
+           'a sample outside: %s'], err.message);
   end
-  shifts = double(shifts(:)');
-  [entropy, images] = entropy_volume(source, C, shifts, nargout > 3, opt.progress);
   [disparity, confidence] = lf_disparity_from_entropy(entropy, shifts, opt.refine);
   if opt.smooth
     middle = (C + 1) / 2;

@@ -163,7 +163,8 @@ function check_rejections(h)
     @() lf_disparity_sweep(R, 3, 0, 'Refine', 'yes'), 'lf_disparity_sweep:badOption'
     @() lf_disparity_sweep(R, 3, 0, 'Progress'), 'lf_disparity_sweep:badOption'
     @() lf_disparity_sweep(R + 300, 3, 0), 'lf_disparity_sweep:sampleOutOfRange'
-    @() lf_disparity_sweep(R - 0.25, 3, 0), 'lf_disparity_sweep:sampleOutOfRange'
+    @() lf_disparity_sweep(R - 0.75, 3, 0), 'lf_disparity_sweep:sampleOutOfRange'
+    @() lf_disparity_sweep(R + 300, 3), 'lf_disparity_sweep:sampleOutOfRange'
     @() lf_disparity_sweep(setfield(R, {7}, NaN), 3, 0), 'lf_disparity_sweep:sampleOutOfRange'
     @() lf_disparity_from_entropy(zeros(2, 2, 3), [0 1]), 'lf_disparity_from_entropy:badEntropy'
   };
