@@ -220,9 +220,12 @@ function [img, depth] = render_view(rows, c, u, v, surfaces, textures)
     shade = texture_wave(t, 1, x(cs), d(cs) * v, r(rs));
     light = 1;
     if ~isempty(t.shading)
-      % Along the direction at angle shading(3) on the surface.
+      % Along the direction at angle shading(3) on the surface; the cosine
+      % of a column term plus a row term is a sum of two outer products.
       h = t.shading;
-      light = 1 + h(1) * cos(2 * pi / h(2) * bsxfun(@plus, cos(h(3)) * x(cs), sin(h(3)) * (r(rs) + d(cs) * v)));
+      column = 2 * pi / h(2) * (cos(h(3)) * x(cs) + sin(h(3)) * d(cs) * v);
+      row = 2 * pi / h(2) * sin(h(3)) * r(rs);
+      light = 1 + h(1) * (cos(row) * cos(column) - sin(row) * sin(column));
     end
     for k = 1:3
       plane = 255 * (t.colour(k) * (0.55 + 0.45 * shade) .* light + 0.1 * texture_wave(t, k + 1, x(cs), d(cs) * v, r(rs)));
