@@ -9,6 +9,7 @@ function test_lf_sweep()
   check_refinement();
   check_confidence();
   check_default_range();
+  check_smoothing();
   check_rejections(h);
   disp('test_lf_sweep: all checks passed');
 end
@@ -150,6 +151,30 @@ function check_default_range()
   end
 end
 
+function check_smoothing()
+  % A one-pixel stripe in front, with its own colour, and a 4 x 4 block of
+  % untrusted outliers: a plain median would erase the stripe and keep the
+  % block; the weighted one restores everything exactly. A pixel with no
+  % trusted neighbour keeps its value.
+  guide = 40 * ones(12, 12, 3);
+  guide(:, 8, :) = 200;
+  truth = -0.5 * ones(12, 12);
+  truth(:, 8) = 1.25;
+  d = truth;
+  conf = ones(12, 12);
+  d(2:5, 2:5) = 3;
+  conf(2:5, 2:5) = 0;
+  assert(isequal(lf_disparity_smooth(d, conf, guide), truth), 'outliers kept or the stripe lost');
+  lonely = lf_disparity_smooth(d, zeros(12, 12), guide);
+  assert(isequal(lonely, d), 'pixels without trusted neighbours changed');
+  % The sweep's option is the same function on its own estimate.
+  [R, ~] = plane(0.4, 20, 22, 5);
+  [d, conf] = lf_disparity_sweep(R, 5, -1:0.1:1);
+  centre = R(3:5:end, 3:5:end, :);
+  assert(isequal(lf_disparity_sweep(R, 5, -1:0.1:1, 'Smooth', true), lf_disparity_smooth(d, conf, centre)), ...
+         'the Smooth option differs from lf_disparity_smooth');
+end
+
 function check_rejections(h)
   R = zeros(18, 18, 3);
   bad = {
@@ -167,6 +192,8 @@ function check_rejections(h)
     @() lf_disparity_sweep(R + 300, 3), 'lf_disparity_sweep:sampleOutOfRange'
     @() lf_disparity_sweep(setfield(R, {7}, NaN), 3, 0), 'lf_disparity_sweep:sampleOutOfRange'
     @() lf_disparity_from_entropy(zeros(2, 2, 3), [0 1]), 'lf_disparity_from_entropy:badEntropy'
+    @() lf_disparity_smooth(zeros(2, 3), zeros(3, 2), zeros(2, 3)), 'lf_disparity_smooth:badSize'
+    @() lf_disparity_smooth(zeros(2), zeros(2), zeros(2), 'Radius', -1), 'lf_disparity_smooth:badOption'
   };
   for n = 1:rows(bad)
     h.expect_error(bad{n, 2}, bad{n, 1});
