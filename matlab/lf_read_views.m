@@ -145,15 +145,15 @@ function [text, suggestion, broken] = grid_problems(names)
   suggestion = '';
   broken = false;
   templates = regexprep(names, '\d+', '#');
-  [kinds, ~, which] = unique(templates);
-  counts = accumarray(which(:), 1);
+  [kinds, ~, kind_of] = unique(templates);
+  counts = accumarray(kind_of(:), 1);
   [most, main] = max(counts);
   if most < 2
     return;
   end
   suggestion = regexprep(kinds{main}, '#', '*');
   parts = {};
-  ours = find(which == main);
+  ours = find(kind_of == main);
   numbers = cellfun(@(s) str2double(regexp(s, '\d+', 'match')), names(ours), 'UniformOutput', false);
   numbers = vertcat(numbers{:});
   varying = find(any(numbers ~= numbers(1, :), 1));
@@ -189,7 +189,7 @@ function [text, suggestion, broken] = grid_problems(names)
       parts{end + 1} = sprintf('missing the view numbered (%s)', strjoin(missing, '), ('));
     end
   end
-  others = names(which ~= main);
+  others = names(kind_of ~= main);
   if ~isempty(others)
     parts{end + 1} = sprintf('%s not named like the others (%s): %s', plural(numel(others), 'file', 'files'), ...
                              kinds{main}, strjoin(strcat('''', others(1:min(end, 8)), ''''), ', '));
@@ -202,9 +202,9 @@ function [text, suggestion, broken] = grid_problems(names)
   end
 end
 
-function name = renumber(name, which, value)
+function name = renumber(name, run, value)
   [tokens, rest] = regexp(name, '\d+', 'match', 'split');
-  tokens{which} = sprintf('%0*d', numel(tokens{which}), value);
+  tokens{run} = sprintf('%0*d', numel(tokens{run}), value);
   name = [rest; [tokens, {''}]];
   name = [name{:}];
 end
