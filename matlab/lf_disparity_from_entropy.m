@@ -59,18 +59,18 @@ function [disparity, confidence] = lf_disparity_from_entropy(entropy, shifts, re
   if nargout > 1
     mean_e = mean(entropy, 3);
     rival = mean_e;
+    here = entropy(:, :, order(1));
+    left = inf(rows, cols);
     for k = 1:n
-      e = at(k);
-      left = inf(rows, cols);
-      right = inf(rows, cols);
-      if k > 1
-        left = at(k - 1);
-      end
       if k < n
-        right = at(k + 1);
+        right = entropy(:, :, order(k + 1));
+      else
+        right = inf(rows, cols);
       end
-      dip = e <= left & e <= right & abs(k - j) > 1;
-      rival(dip) = min(rival(dip), e(dip));
+      dip = here <= left & here <= right & abs(k - j) > 1;
+      rival(dip) = min(rival(dip), here(dip));
+      left = here;
+      here = right;
     end
     drop = mean_e - least;
     confidence = zeros(rows, cols);
