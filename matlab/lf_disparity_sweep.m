@@ -42,8 +42,8 @@ function [disparity, confidence, entropy, images] = lf_disparity_sweep(remapped,
 %                 several tie.
 %     'Smooth'    false (default). true: LF_DISPARITY_SMOOTH with its
 %                 defaults, a confidence-weighted median over 5 x 5
-%                 neighbours guided by the centre view's colours (about a
-%                 fifth of a 41-shift sweep's time).
+%                 neighbours guided by the centre view's colours (a fifth
+%                 to a third of a 41-shift sweep's time).
 %     'Progress'  false (default). true: one line per shift with the elapsed
 %                 time and an estimate of the time left.
 %
