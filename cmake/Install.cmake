@@ -11,6 +11,11 @@ set(LF_MFILES
   matlab/lf_remapped_to_views.m
   matlab/lf_read_views.m
   matlab/lf_disparity_sweep.m
+  matlab/lf_disparity_from_entropy.m
+  matlab/lf_disparity_smooth.m
+  matlab/lf_write_pfm.m
+  matlab/lf_read_pfm.m
+  matlab/lf_disparity_preview.m
   demo/lf_synthetic_scene.m
   demo/lightfield_depth_demo.m)
 

@@ -1,4 +1,4 @@
-function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces)
+function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces, layout)
 %LF_SYNTHETIC_SCENE  Render a light field of textured planes with known disparity.
 %   [V, TRUTH] = LF_SYNTHETIC_SCENE(ROWS, COLS, C) renders the default scene,
 %   seen from a C x C grid of views of ROWS x COLS pixels: a textured
@@ -17,6 +17,25 @@ function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces)
 %     extent     the shape's extent, in fractions of the image's width and height
 %     colour     base colour [r g b] in 0..1
 %     seed       seed of the surface's texture
+%   and, optionally (absent or empty: the default in brackets),
+%     contrast   scale of the texture's amplitude [1]
+%     wavelength shortest and longest texture wavelength in pixels [5 40]
+%     waves      number of plane waves in the texture [16]
+%     shading    [amplitude wavelength angle]: brightness times
+%                1 + amplitude*cos(2*pi*(position along angle)/wavelength),
+%                a smooth shading carried by the surface [none]
+%   and the shape 'stripes' ([x0 x1 y0 y1 period width], the period and the
+%   width of vertical bars as fractions of the image's width).
+%   SURFACES may also name a built-in scene: 'default' or 'hard' (low
+%   texture, smooth shading and fine detail: a faintly textured, shaded
+%   background at -1.37, a faint slanted plane from about -0.86 to -0.21, a
+%   fence of bars 3.6 pixels wide (at 256 columns) at +1.23 and a finely
+%   textured disk at +0.66; off the usual 0.1 grid of shifts, as real
+%   scenes are).
+%
+%   R = LF_SYNTHETIC_SCENE(ROWS, COLS, C, SURFACES, 'remapped') returns the
+%   remapped light field ((ROWS*C) x (COLS*C) x 3, as LF_VIEWS_TO_REMAPPED
+%   would make it from V) instead of V, without building V.
 %
 %   Disparities follow the sign convention of LF_DISPARITY_SWEEP. Every view
 %   pixel shows the nearest surface (largest disparity) that covers it, and
@@ -25,9 +44,12 @@ function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces)
 %
 %   See also LF_DISPARITY_SWEEP, LIGHTFIELD_DEPTH_DEMO.
 
-  if nargin < 4 || isempty(surfaces)
+  if nargin < 4 || isempty(surfaces) || (ischar(surfaces) && strcmp(surfaces, 'default'))
     surfaces = default_scene(cols);
+  elseif ischar(surfaces) && strcmp(surfaces, 'hard')
+    surfaces = hard_scene(cols);
   end
+  remapped = nargin > 4 && strcmp(layout, 'remapped');
   if mod(C, 2) ~= 1
     error('lf_synthetic_scene:evenGrid', 'lf_synthetic_scene: C must be odd, got %d.', C);
   end
@@ -36,11 +58,20 @@ function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces)
   for i = 2:numel(surfaces)
     textures(i) = make_texture(surfaces(i));
   end
-  views = zeros(C, C, rows, cols, 3);
+  if remapped
+    views = zeros(rows * C, cols * C, 3);
+  else
+    views = zeros(C, C, rows, cols, 3);
+  end
+  c = 0:cols - 1;
   for a = 1:C
     for b = 1:C
-      [img, depth] = render_view(rows, cols, b - 1 - D, a - 1 - D, surfaces, textures);
-      views(a, b, :, :, :) = reshape(img, [1 1 rows cols 3]);
+      [img, depth] = render_view(rows, c, (b - 1 - D) * ones(1, cols), a - 1 - D, surfaces, textures);
+      if remapped
+        views(a:C:end, b:C:end, :) = img;
+      else
+        views(a, b, :, :, :) = reshape(img, [1 1 rows cols 3]);
+      end
       if a == D + 1 && b == D + 1
         truth = depth;
       end
@@ -60,20 +91,51 @@ function surfaces = default_scene(cols)
     'seed', {11, 22, 33});
 end
 
+function surfaces = hard_scene(cols)
+  % Faint textures over smooth shading, where the entropy minimum is shallow,
+  % and bars a few pixels wide, where it is narrow and borders are many;
+  % disparities between the shifts of a 0.1 grid.
+  surfaces = struct( ...
+    'disparity', {-1.37, -0.33, 1.23, 0.66}, ...
+    'slope', {0, 1.2 / cols, 0, 0}, ...
+    'shape', {'all', 'rect', 'stripes', 'disk'}, ...
+    'extent', {[], [0.06 0.60 0.10 0.62], [0.50 0.95 0.55 0.97 0.07 0.014], [0.28 0.76 0.14]}, ...
+    'colour', {[0.55 0.60 0.65], [0.80 0.70 0.50], [0.90 0.90 0.85], [0.45 0.65 0.40]}, ...
+    'seed', {44, 55, 66, 77}, ...
+    'contrast', {0.12, 0.08, 1, 0.7}, ...
+    'wavelength', {[], [], [], [2 5]}, ...
+    'waves', {6, 6, 6, 16}, ...
+    'shading', {[0.45 180 0.5], [0.35 120 2.0], [], [0.25 60 1.0]});
+end
+
 function tex = make_texture(s)
   % A sum of plane waves with random orientations and wavelengths of 5 to
   % 40 pixels: rich enough for every small misalignment to change the
   % samples, smooth enough to be seen the same way through every view.
   n = 16;
+  if isfield(s, 'waves') && ~isempty(s.waves)
+    n = s.waves;
+  end
   random = park_miller(s.seed, 10 * n);
-  wavelength = 5 * 8 .^ random(1:n);
+  span = [5 40];
+  if isfield(s, 'wavelength') && ~isempty(s.wavelength)
+    span = s.wavelength;
+  end
+  wavelength = span(1) * (span(2) / span(1)) .^ random(1:n);
   angle = 2 * pi * random(n + 1:2 * n);
   tex.a = 2 * pi ./ wavelength .* cos(angle);
   tex.b = 2 * pi ./ wavelength .* sin(angle);
   % Row 1 shades the surface's colour; rows 2 to 4 tint each colour plane.
   tex.phase = 2 * pi * reshape(random(2 * n + 1:6 * n), 4, n);
   tex.amplitude = 0.55 * (0.6 + 0.4 * reshape(random(6 * n + 1:10 * n), 4, n)) / sqrt(n);
+  if isfield(s, 'contrast') && ~isempty(s.contrast)
+    tex.amplitude = s.contrast * tex.amplitude;
+  end
   tex.colour = s.colour;
+  tex.shading = [];
+  if isfield(s, 'shading') && ~isempty(s.shading)
+    tex.shading = s.shading;
+  end
 end
 
 function x = park_miller(seed, n)
@@ -87,9 +149,10 @@ function x = park_miller(seed, n)
   end
 end
 
-function [img, depth] = render_view(rows, cols, u, v, surfaces, textures)
+function [img, depth] = render_view(rows, c, u, v, surfaces, textures)
+  % Columns c of the view, each with its own horizontal view offset u.
+  cols = numel(c);
   r = (0:rows - 1)';
-  c = 0:cols - 1;
   img = zeros(rows, cols, 3);
   depth = -inf(rows, cols);
   for i = 1:numel(surfaces)
@@ -99,33 +162,73 @@ function [img, depth] = render_view(rows, cols, u, v, surfaces, textures)
     % depends on the column alone, and y = r + d(x)*v.
     g = s.slope;
     p0 = s.disparity - g * (cols - 1) / 2;
-    x = (c + p0 * u) / (1 - g * u);
+    x = (c + p0 * u) ./ (1 - g * u);
     d = p0 + g * x;
-    y = r + d * v;
+    % Only the rows and columns that can show the shape are tested: the
+    % box uses the same comparisons as the shape, so it holds every pixel
+    % that passes them.
+    e = s.extent;
     switch s.shape
       case 'all'
-        inside = true(rows, cols);
-      case 'rect'
-        e = s.extent;
-        inside = (x >= e(1) * cols & x <= e(2) * cols) & (y >= e(3) * rows & y <= e(4) * rows);
+        cs = 1:cols;
       case 'disk'
-        e = s.extent;
-        inside = (x - e(1) * cols) .^ 2 + (y - e(2) * rows) .^ 2 <= (e(3) * cols) ^ 2;
+        cs = find((x - e(1) * cols) .^ 2 <= (e(3) * cols) ^ 2);
+      otherwise
+        cs = find(x >= e(1) * cols & x <= e(2) * cols);
     end
-    dmap = repmat(d, rows, 1);
-    front = inside & (dmap > depth);
-    depth(front) = dmap(front);
-    % The texture only over the rows and columns where the surface shows.
-    rs = find(any(front, 2));
-    cs = find(any(front, 1));
+    if isempty(cs)
+      continue;
+    end
+    xb = x(cs);
+    dv = d(cs) * v;
+    y = r + dv;
+    switch s.shape
+      case 'all'
+        rs = (1:rows)';
+        inside = true(rows, numel(cs));
+      case 'rect'
+        rs = find(any(y >= e(3) * rows & y <= e(4) * rows, 2));
+        yb = y(rs, :);
+        inside = yb >= e(3) * rows & yb <= e(4) * rows;
+      case 'disk'
+        rs = find(any((y - e(2) * rows) .^ 2 <= (e(3) * cols) ^ 2, 2));
+        inside = (xb - e(1) * cols) .^ 2 + (y(rs, :) - e(2) * rows) .^ 2 <= (e(3) * cols) ^ 2;
+      case 'stripes'
+        rs = find(any(y >= e(3) * rows & y <= e(4) * rows, 2));
+        yb = y(rs, :);
+        inside = bsxfun(@and, mod(xb - e(1) * cols, e(5) * cols) < e(6) * cols, yb >= e(3) * rows & yb <= e(4) * rows);
+    end
     if isempty(rs)
       continue;
     end
+    dmap = repmat(d(cs), numel(rs), 1);
+    front = inside & (dmap > depth(rs, cs));
+    box = depth(rs, cs);
+    box(front) = dmap(front);
+    depth(rs, cs) = box;
+    % The texture only over the rows and columns where the surface shows.
+    keep_r = any(front, 2);
+    keep_c = any(front, 1);
+    if ~any(keep_r)
+      continue;
+    end
+    front = front(keep_r, keep_c);
+    rs = rs(keep_r);
+    cs = cs(keep_c);
     t = textures(i);
-    shown = front(rs, cs);
+    shown = front;
     shade = texture_wave(t, 1, x(cs), d(cs) * v, r(rs));
+    light = 1;
+    if ~isempty(t.shading)
+      % Along the direction at angle shading(3) on the surface; the cosine
+      % of a column term plus a row term is a sum of two outer products.
+      h = t.shading;
+      column = 2 * pi / h(2) * (cos(h(3)) * x(cs) + sin(h(3)) * d(cs) * v);
+      row = 2 * pi / h(2) * sin(h(3)) * r(rs);
+      light = 1 + h(1) * (cos(row) * cos(column) - sin(row) * sin(column));
+    end
     for k = 1:3
-      plane = 255 * (t.colour(k) * (0.55 + 0.45 * shade) + 0.1 * texture_wave(t, k + 1, x(cs), d(cs) * v, r(rs)));
+      plane = 255 * (t.colour(k) * (0.55 + 0.45 * shade) .* light + 0.1 * texture_wave(t, k + 1, x(cs), d(cs) * v, r(rs)));
       layer = img(rs, cs, k);
       layer(shown) = min(max(plane(shown), 0), 255);
       img(rs, cs, k) = layer;

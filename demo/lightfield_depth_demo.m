@@ -1,28 +1,32 @@
 function result = lightfield_depth_demo(varargin)
-%LIGHTFIELD_DEPTH_DEMO  Depth from a synthetic light field, scored against the truth.
-%   LIGHTFIELD_DEPTH_DEMO renders a 9 x 9 light field of 256 x 256 views of a
-%   scene with known disparity (LF_SYNTHETIC_SCENE), remaps it, sweeps the
-%   shift factor over -2 .. 2 in 41 steps with olmarin and varnel
-%   (LF_DISPARITY_SWEEP), shows the per-plane entropy once with tressik, takes
-%   for each pixel the shift of least entropy as its disparity, scores it
-%   with BadPix(0.07) (the share of pixels whose error exceeds 0.07 pixel)
-%   and MSE x 100, writes its pictures as PNG files, and prints one line
-%   with the scores and where the pictures are.
+%LIGHTFIELD_DEPTH_DEMO  Depth from two synthetic light fields, scored against the truth.
+%   LIGHTFIELD_DEPTH_DEMO renders two 9 x 9 light fields of 256 x 256 views
+%   with known disparity (LF_SYNTHETIC_SCENE): a well-textured scene, and a
+%   harder one with faint textures, smooth shading and thin bars. For each it
+%   sweeps the shift factor over -2 .. 2 in 41 steps (LF_DISPARITY_SWEEP,
+%   with olmarin and varnel, or lf_entropy_sweep when it is on the path),
+%   and scores both the plain shift of least entropy and the sweep's default
+%   estimate (refined between the shifts) with BadPix(0.07) and BadPix(0.03)
+%   (the share of pixels whose error exceeds 0.07 and 0.03 pixel) and
+%   MSE x 100. It shows the per-plane entropy once with tressik, writes its
+%   pictures (disparity, confidence, error) as PNG files, prints a table of
+%   the scores with the sweep times, and ends with one line on what it found.
 %
 %   RESULT = LIGHTFIELD_DEPTH_DEMO(NAME, VALUE, ...) with the options
 %     'Size'    image rows and columns, one number or [rows cols] (256)
 %     'Views'   views per side of the grid, odd (9)
 %     'Steps'   number of shift factors (41)
 %     'Range'   first and last shift factor ([-2 2])
+%     'Smooth'  also score LF_DISPARITY_SMOOTH on the estimate (false)
 %     'Output'  folder for the pictures ('lightfield-demo' in the current folder)
-%   returns a struct with the scores, the estimate, the truth, the elapsed
-%   time and the files written.
+%   returns a struct with, per scene, the scores, the estimates, the truth
+%   and the sweep time, and the total time and the files written.
 %
 %   Needs olmarin, varnel and tressik and the lf_* helpers on the path.
 %
-%   See also LF_SYNTHETIC_SCENE, LF_VIEWS_TO_REMAPPED, LF_DISPARITY_SWEEP.
+%   See also LF_SYNTHETIC_SCENE, LF_DISPARITY_SWEEP, LF_DISPARITY_FROM_ENTROPY.
 
-  opt = struct('size', 256, 'views', 9, 'steps', 41, 'range', [-2 2], 'output', 'lightfield-demo');
+  opt = struct('size', 256, 'views', 9, 'steps', 41, 'range', [-2 2], 'smooth', false, 'output', 'lightfield-demo');
   for i = 1:2:numel(varargin)
     name = lower(varargin{i});
     if ~isfield(opt, name) || i + 1 > numel(varargin)
@@ -34,6 +38,7 @@ function result = lightfield_depth_demo(varargin)
   rows = opt.size(1);
   cols = opt.size(end);
   C = opt.views;
+  middle_view = (C + 1) / 2;
   shifts = linspace(opt.range(1), opt.range(2), opt.steps);
   for module = {'olmarin', 'varnel', 'tressik'}
     if exist(module{1}) ~= 3 %#ok<EXIST>
@@ -47,59 +52,120 @@ function result = lightfield_depth_demo(varargin)
   out = absolute(opt.output);
   started = tic;
   say = @(varargin) fprintf('[%5.1f s] %s\n', toc(started), sprintf(varargin{:}));
-
-  say('rendering %d x %d views of %d x %d pixels: background plane, slanted plane, disk in front', C, C, rows, cols);
-  [views, truth] = lf_synthetic_scene(rows, cols, C);
-  centre = squeeze(views((C + 1) / 2, (C + 1) / 2, :, :, :));
-  remapped = lf_views_to_remapped(views);
-  clear views;
-  say('remapped light field: %d x %d x 3 (true disparity %.2f .. %.2f)', size(remapped, 1), ...
-      size(remapped, 2), min(truth(:)), max(truth(:)));
-
-  say('sweeping %d shift factors from %g to %g (olmarin, then varnel, per shift)', numel(shifts), shifts(1), shifts(end));
-  [estimate, entropy, images] = lf_disparity_sweep(remapped, C, shifts, 'Progress', true);
-
-  [~, near] = min(abs(shifts - max(truth(:))));
-  [~, far] = min(abs(shifts - min(truth(:))));
-  [~, middle] = min(abs(shifts - (shifts(1) + shifts(end)) / 2));
-  say('per-plane entropy at alpha = %+.2f (olmarin, then tressik)', shifts(middle));
-  refocused = zeros(size(remapped));
-  picture = zeros(rows, cols, 3);
-  plane_maps = {zeros(rows, cols), zeros(rows, cols), zeros(rows, cols)};
-  olmarin(cols, rows, C, (C - 1) / 2, remapped, refocused, picture, shifts(middle));
-  tressik(cols, rows, C, 0, refocused, 0, plane_maps{:});
-
-  err = estimate - truth;
-  result.badpix = 100 * mean(abs(err(:)) > 0.07);
-  result.mse100 = 100 * mean(err(:) .^ 2);
-  result.estimate = estimate;
-  result.truth = truth;
-  result.shifts = shifts;
-
-  say('writing pictures to %s (refocused at %+.2f, %+.2f and %+.2f; entropy at %+.2f)', out, ...
-      shifts(near), shifts(middle), shifts(far), shifts(middle));
+  if exist('lf_entropy_sweep') == 3 %#ok<EXIST>
+    how = 'lf_entropy_sweep';
+  else
+    how = 'olmarin, then varnel, per shift';
+  end
   dlim = [shifts(1) shifts(end)];
   files = {};
-  files{end + 1} = write_png(out, 'centre_view.png', centre / 255);
-  files{end + 1} = write_png(out, 'refocused_near.png', images(:, :, :, near) / 255);
-  files{end + 1} = write_png(out, 'refocused_middle.png', images(:, :, :, middle) / 255);
-  files{end + 1} = write_png(out, 'refocused_far.png', images(:, :, :, far) / 255);
-  elim = [0 ceil(max([entropy(:); plane_maps{1}(:); plane_maps{2}(:); plane_maps{3}(:); 1]))];
-  files{end + 1} = write_png(out, 'entropy_varnel.png', ...
-                             with_colour_bar(entropy(:, :, middle), elim, @viridis_like));
-  gap = nan(rows, 4);
-  files{end + 1} = write_png(out, 'entropy_tressik_planes.png', ...
-                             with_colour_bar([plane_maps{1}, gap, plane_maps{2}, gap, plane_maps{3}], ...
-                                             elim, @viridis_like));
-  files{end + 1} = write_png(out, 'disparity_estimate.png', with_colour_bar(estimate, dlim, @viridis_like));
-  files{end + 1} = write_png(out, 'disparity_truth.png', with_colour_bar(truth, dlim, @viridis_like));
-  files{end + 1} = write_png(out, 'disparity_error.png', with_colour_bar(err, [-0.5 0.5], @blue_white_red));
+  scenes = struct('name', {'textured', 'hard'}, 'scene', {'default', 'hard'}, ...
+                  'what', {'background plane, slanted plane, disk in front', ...
+                           'faint shaded background and slanted plane, thin bars, fine-textured disk'}, ...
+                  'prefix', {'', 'hard_'});
+  for k = 1:numel(scenes)
+    sc = scenes(k);
+    say('%s scene: rendering %d x %d views of %d x %d pixels: %s', sc.name, C, C, rows, cols, sc.what);
+    [remapped, truth] = lf_synthetic_scene(rows, cols, C, sc.scene, 'remapped');
+    centre = remapped(middle_view:C:end, middle_view:C:end, :);
+    say('remapped light field: %d x %d x 3 (true disparity %.2f .. %.2f)', size(remapped, 1), ...
+        size(remapped, 2), min(truth(:)), max(truth(:)));
+    say('sweeping %d shift factors from %g to %g (%s)', numel(shifts), shifts(1), shifts(end), how);
+    swept = tic;
+    [estimate, confidence, entropy] = lf_disparity_sweep(remapped, C, shifts, 'Progress', true);
+    sc.sweep_seconds = toc(swept);
+    sc.truth = truth;
+    sc.estimate = estimate;
+    sc.confidence = confidence;
+    sc.plain = lf_disparity_from_entropy(entropy, shifts, false);
+    sc.methods = {'plain argmin', 'defaults'};
+    sc.scores = [score(sc.plain, truth); score(estimate, truth)];
+    if opt.smooth
+      sc.smoothed = lf_disparity_smooth(estimate, confidence, centre);
+      sc.methods{end + 1} = 'smoothed';
+      sc.scores(end + 1, :) = score(sc.smoothed, truth);
+    end
+
+    if k == 1
+      [~, near] = min(abs(shifts - max(truth(:))));
+      [~, far] = min(abs(shifts - min(truth(:))));
+      [~, middle] = min(abs(shifts - (shifts(1) + shifts(end)) / 2));
+      say('per-plane entropy at alpha = %+.2f (olmarin, then tressik)', shifts(middle));
+      refocused = zeros(size(remapped));
+      plane_maps = {zeros(rows, cols), zeros(rows, cols), zeros(rows, cols)};
+      % Three refocused images through one destination: olmarin overwrites
+      % it whole, and tressik reads the last, at the middle shift.
+      pictures = {zeros(rows, cols, 3), zeros(rows, cols, 3), zeros(rows, cols, 3)};
+      at = [near, far, middle];
+      for n = 1:3
+        olmarin(cols, rows, C, (C - 1) / 2, remapped, refocused, pictures{n}, shifts(at(n)));
+      end
+      tressik(cols, rows, C, 0, refocused, 0, plane_maps{:});
+      clear refocused;
+      say('writing pictures to %s (refocused at %+.2f, %+.2f and %+.2f; entropy at %+.2f)', out, ...
+          shifts(near), shifts(middle), shifts(far), shifts(middle));
+      files{end + 1} = write_png(out, 'centre_view.png', centre / 255); %#ok<AGROW>
+      files{end + 1} = write_png(out, 'refocused_near.png', pictures{1} / 255); %#ok<AGROW>
+      files{end + 1} = write_png(out, 'refocused_middle.png', pictures{3} / 255); %#ok<AGROW>
+      files{end + 1} = write_png(out, 'refocused_far.png', pictures{2} / 255); %#ok<AGROW>
+      elim = [0 ceil(max([entropy(:); plane_maps{1}(:); plane_maps{2}(:); plane_maps{3}(:); 1]))];
+      files{end + 1} = write_png(out, 'entropy_varnel.png', ...
+                                 with_colour_bar(entropy(:, :, middle), elim, @viridis_like)); %#ok<AGROW>
+      gap = nan(rows, 4);
+      files{end + 1} = write_png(out, 'entropy_tressik_planes.png', ...
+                                 with_colour_bar([plane_maps{1}, gap, plane_maps{2}, gap, plane_maps{3}], ...
+                                                 elim, @viridis_like)); %#ok<AGROW>
+    else
+      say('writing pictures to %s', out);
+      files{end + 1} = write_png(out, [sc.prefix 'centre_view.png'], centre / 255); %#ok<AGROW>
+    end
+    clear remapped entropy;
+    files{end + 1} = write_png(out, [sc.prefix 'disparity_truth.png'], with_colour_bar(truth, dlim, @viridis_like)); %#ok<AGROW>
+    files{end + 1} = write_png(out, [sc.prefix 'disparity_estimate.png'], ...
+                               with_colour_bar(estimate, dlim, @viridis_like)); %#ok<AGROW>
+    files{end + 1} = write_png(out, [sc.prefix 'confidence.png'], ...
+                               with_colour_bar(confidence, [0 1], @grey_scale)); %#ok<AGROW>
+    files{end + 1} = write_png(out, [sc.prefix 'disparity_error.png'], ...
+                               with_colour_bar(estimate - truth, [-0.5 0.5], @blue_white_red)); %#ok<AGROW>
+    result.scenes(k) = sc;
+  end
+  result.shifts = shifts;
   result.files = files;
   result.output = out;
   result.seconds = toc(started);
 
-  fprintf('BadPix(0.07) = %.2f %%, MSE x 100 = %.3f  (%d x %d pixels, %d x %d views, %d shifts, %.1f s); pictures in %s\n', ...
-          result.badpix, result.mse100, rows, cols, C, C, numel(shifts), result.seconds, out);
+  fprintf('\n| scene | estimate | BadPix(0.07) %% | BadPix(0.03) %% | MSE x 100 | sweep s |\n');
+  fprintf('|---|---|---|---|---|---|\n');
+  for k = 1:numel(result.scenes)
+    sc = result.scenes(k);
+    for m = 1:numel(sc.methods)
+      sweep = '';
+      if m == 1
+        sweep = sprintf('%.1f', sc.sweep_seconds);
+      end
+      fprintf('| %s | %s | %.2f | %.2f | %.3f | %s |\n', sc.name, sc.methods{m}, sc.scores(m, :), sweep);
+    end
+  end
+  fprintf('\n');
+  for k = 1:numel(result.scenes)
+    sc = result.scenes(k);
+    % The confidence sorts the pixels: how the errors split between halves.
+    bad = abs(sc.estimate - sc.truth) > 0.07;
+    split = median(sc.confidence(:));
+    fprintf('%s: BadPix(0.07) %.2f %% in the more confident half of the pixels, %.2f %% in the other\n', ...
+            sc.name, 100 * mean(bad(sc.confidence >= split)), 100 * mean(bad(sc.confidence < split)));
+  end
+  a = result.scenes(1).scores;
+  b = result.scenes(2).scores;
+  fprintf(['Defaults against the plain argmin: BadPix(0.07) %.2f -> %.2f %% and %.2f -> %.2f %%, ' ...
+           'MSE x 100 %.3f -> %.3f and %.3f -> %.3f (textured, hard; %d x %d pixels, %d x %d views, ' ...
+           '%d shifts, %.1f s); pictures in %s\n'], a(1, 1), a(2, 1), b(1, 1), b(2, 1), a(1, 3), a(2, 3), ...
+          b(1, 3), b(2, 3), rows, cols, C, C, numel(shifts), result.seconds, out);
+end
+
+function s = score(estimate, truth)
+  err = estimate(:) - truth(:);
+  s = [100 * mean(abs(err) > 0.07), 100 * mean(abs(err) > 0.03), 100 * mean(err .^ 2)];
 end
 
 function file = write_png(folder, name, rgb)
@@ -182,6 +248,10 @@ function rgb = viridis_like(t)
              0.164 0.471 0.558; 0.128 0.567 0.551; 0.135 0.659 0.518; 0.267 0.749 0.441; ...
              0.478 0.821 0.318; 0.741 0.873 0.150; 0.993 0.906 0.144];
   rgb = interpolate_map(t, anchors);
+end
+
+function rgb = grey_scale(t)
+  rgb = repmat(t, [1 1 3]);
 end
 
 function rgb = blue_white_red(t)

@@ -6,7 +6,8 @@ function test_lf_install(folder, modules)
     assert(strcmp(which(m{1}), fullfile(folder, [m{1} '.' mexext()])), '%s not taken from %s', m{1}, folder);
   end
   test_lf_help(modules);
-  for f = {'lf_synthetic_scene', 'lightfield_depth_demo', 'lf_read_views', 'lf_remapped_to_views'}
+  for f = {'lf_synthetic_scene', 'lightfield_depth_demo', 'lf_read_views', 'lf_remapped_to_views', ...
+           'lf_disparity_from_entropy', 'lf_disparity_smooth', 'lf_write_pfm', 'lf_read_pfm', 'lf_disparity_preview'}
     assert(strcmp(which(f{1}), fullfile(folder, [f{1} '.m'])), '%s not installed', f{1});
   end
   s = struct('disparity', -0.8, 'slope', 0, 'shape', 'all', 'extent', [], 'colour', [0.5 0.7 0.6], 'seed', 4);

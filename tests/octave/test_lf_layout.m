@@ -83,6 +83,35 @@ function check_read_views(h)
   delete(fullfile(folder, 'view_1*.png'));
   h.expect_error('lf_read_views:notSquare', @() lf_read_views(folder));
   h.expect_error('lf_read_views:noViews', @() lf_read_views(fullfile(folder, 'none')));
+  check_broken_grids(h, folder);
+end
+
+function check_broken_grids(h, folder)
+  % Files written, and what the error must name; each ends with a pattern
+  % that reads only the views.
+  img = uint8(zeros(2, 3, 3));
+  cam = arrayfun(@(i) sprintf('cam%03d.png', i), 0:8, 'UniformOutput', false);
+  cases = {
+    cam([1:4 6:9]),                    {'missing index 4 (no cam004.png)', '''cam*.png'''}
+    [cam([1:4 6:9]), {'depth.png'}],   {'missing index 4', 'not named like the others', '''depth.png''', '''cam*.png'''}
+    [cam, {'depth.png'}],              {'not named like the others', '''depth.png'''}
+    {'v_1_1.png', 'v_1_2.png', 'v_2_1.png'},  {'missing the view numbered (2, 2)', '''v_*_*.png'''}
+  };
+  for n = 1:rows(cases)
+    grid = fullfile(folder, sprintf('grid%d', n));
+    mkdir(grid);
+    for f = cases{n, 1}
+      imwrite(img, fullfile(grid, f{1}));
+    end
+    e = h.expect_error('lf_read_views:notSquare', @() lf_read_views(grid));
+    for want = cases{n, 2}
+      assert(~isempty(strfind(e.message, want{1})), 'case %d: "%s" lacks "%s"', n, e.message, want{1});
+    end
+  end
+  % The pattern it suggests reads the views; progress comes once per row.
+  text = evalc('V = lf_read_views(fullfile(folder, ''grid3''), ''cam*.png'', ''Progress'', true);');
+  assert(isequal(size(V), [3 3 2 3 3]), 'the suggested pattern did not read the grid');
+  assert(numel(regexp(text, 'read view row \d/3 [^\n]*about [\d.]+ s left')) == 3, 'progress lines:\n%s', text);
 end
 
 function check_rejections(h)
