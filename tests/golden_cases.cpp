@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
 #include "common/natural_log.h"
+#include "entropy/angular_bins.h"
 #include "entropy/angular_entropy_channels.h"
 #include "entropy/angular_entropy_mean.h"
 #include "refocus/refocus_remapped.h"
@@ -59,9 +61,10 @@ double sample(Kind kind, bool rounded, std::mt19937_64& rng) {
     case Kind::edges: {
       // Halves and their neighbours for rounding, ends of the range for truncation.
       const double halves[] = {whole - 0.5, whole - 0.5 + 0x1p-20, whole - 0.5 - 0x1p-20, whole + 0.25};
-      const double ends[] = {-0.999, -0.25, 255.999, whole + 0.999999};
+      const double ends[] = {-0.999, -0.25, 255.999, whole + 0.99};
       const double v = (rounded ? halves : ends)[u & 3];
-      return rounded && (v <= -0.5 || v >= 255.5) ? whole : v;
+      // Outside the rule's range a kernel's result is left open.
+      return in_range(v, rounded ? kRoundedBinRange : kTruncatedBinRange) ? v : whole;
     }
   }
   return 0.0;
@@ -69,7 +72,10 @@ double sample(Kind kind, bool rounded, std::mt19937_64& rng) {
 
 std::vector<double> field(int64_t rows, int64_t cols, int64_t C, Kind kind, bool rounded, std::mt19937_64& rng) {
   std::vector<double> source(static_cast<size_t>(rows * C * cols * C * 3));
-  for (double& s : source) s = sample(kind, rounded, rng);
+  for (double& s : source) {
+    s = sample(kind, rounded, rng);
+    if (!in_range(s, rounded ? kRoundedBinRange : kTruncatedBinRange)) std::abort();  // a fault of this file
+  }
   return source;
 }
 
