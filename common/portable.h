@@ -24,6 +24,15 @@
 #define LF_NEON_PATH 0
 #endif
 
+// Whether std::fma compiles to the fused multiply-add instruction: AArch64
+// always has it, x86-64 when the build targets FMA. Elsewhere it may be a
+// library call, and some libraries round it twice.
+#if LF_GNU && (defined(__aarch64__) || (defined(__x86_64__) && defined(__FMA__)))
+#define LF_HARDWARE_FMA 1
+#else
+#define LF_HARDWARE_FMA 0
+#endif
+
 #if LF_GNU
 #define LF_TARGET(isa) __attribute__((target(isa)))
 #define LF_PRINTF_LIKE(format_at, args_at) __attribute__((format(printf, format_at, args_at)))
@@ -37,6 +46,21 @@ inline bool lf_mul_u64(uint64_t a, uint64_t b, uint64_t* product) {
   if (a != 0 && b > UINT64_MAX / a) return false;
   *product = a * b;
   return true;
+}
+
+// Index of the highest set bit of a non-zero word.
+inline int lf_highest_bit(uint64_t bits) {
+#if LF_GNU
+  return 63 - __builtin_clzll(bits);
+#else
+  int n = 0;
+  for (int step = 32; step > 0; step /= 2)
+    if (bits >> step) {
+      bits >>= step;
+      n += step;
+    }
+  return n;
+#endif
 }
 
 // Index of the lowest set bit of a non-zero word.

@@ -2,8 +2,7 @@
 // its bits: ascending bins, single precision throughout.
 #include "entropy/histogram_entropy.h"
 
-#include <cmath>
-
+#include "common/natural_log.h"
 #include "entropy/angular_bins.h"
 
 float histogram_entropy(float* histogram, int32_t angular_size) {
@@ -16,7 +15,7 @@ float histogram_entropy(float* histogram, int32_t angular_size) {
   for (int b = 0; b < kBins; ++b) {
     const float p = histogram[b];
     // Zero and NaN shares (0 / 0 when C = 0) add nothing.
-    if (p > 0.0f) sum = sum + logf(p) * p;
+    if (p > 0.0f) sum = sum + natural_log(p) * p;
   }
   return sum * -1.0f;
 }

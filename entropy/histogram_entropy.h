@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-// Divides every count by C^2 in place, then returns -(sum of logf(p) * p over
+// Divides every count by C^2 in place, then returns -(sum of natural_log(p) * p over
 // the bins with p > 0, in ascending bin order), all in single precision. An
 // empty histogram, or C = 0, gives negative zero.
 float histogram_entropy(float* histogram, int32_t angular_size);

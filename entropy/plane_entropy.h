@@ -2,7 +2,7 @@
 // of one colour plane, written into a map. Host-free; internal to entropy/.
 //
 // Definition: a histogram counts 1.0f per sample, is divided by C^2, and its
-// entropy sums logf(p) * p over the non-empty bins in ascending order. Here a
+// entropy sums log(p) * p over the non-empty bins in ascending order. Here a
 // bin's count is an integer and its summand is looked up by count: the
 // summand depends on nothing else, so every bit is the same as long as the
 // summands are added in ascending bin order.
@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "common/natural_log.h"
 #include "entropy/entropy_paths.h"
 
 enum class BinRule { rounded, truncated };
@@ -25,7 +26,7 @@ enum class MapUpdate {
   add_average,  // m = double(float(m) + E) / 3.0
 };
 
-// logf(p) * p with p = count / C^2, for each count a bin can hold.
+// log(p) * p with p = count / C^2, for each count a bin can hold.
 struct EntropyTerms {
   static constexpr int64_t kTabulated = 1024;
   int64_t tabulated;  // table[n] holds the summand of n for 1 <= n <= tabulated; table[0] is +0
@@ -38,7 +39,7 @@ struct EntropyTerms {
 inline float entropy_term(uint64_t count, float block) {
   const float held = count < (uint64_t{1} << 24) ? static_cast<float>(count) : 16777216.0f;
   const float p = held / block;
-  return logf(p) * p;
+  return natural_log(p) * p;
 }
 
 // Terms for C >= 1.

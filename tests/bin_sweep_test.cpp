@@ -1,5 +1,5 @@
 // Every single-precision value in each bin rule's range, through the rule and
-// the range check: the rounded rule against roundf, the truncated one against
+// the range check: the rounded rule against rounding half away from zero, the truncated one against
 // the language's truncation toward zero.
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "entropy/angular_bins.h"
+#include "tests/reference/round_half_away.h"
 
 // Builds without optimisation (Debug, sanitizers) check every
 // BIN_SWEEP_STRIDE-th value and every value near an integer or a half.
@@ -30,7 +31,7 @@ uint32_t to_bits(float f) {
   return u;
 }
 
-int32_t oracle_rounded(float f) { return static_cast<int32_t>(roundf(f)); }
+int32_t oracle_rounded(float f) { return static_cast<int32_t>(round_half_away(f)); }
 int32_t oracle_truncated(float f) { return static_cast<int32_t>(f); }
 
 struct Rule {
@@ -47,7 +48,7 @@ const Rule kTruncated{kTruncatedBinRange, -1.0f, 256.0f};
 // monotone in value, so agreeing at both ends of every run means agreeing on
 // the whole run; a stray bin anywhere makes a run of its own. This leaves
 // about 2.2e9 values per rule to the vectorised loop instead of 2.2e9 calls
-// of roundf (seconds instead of most of a minute here).
+// of the rounding (seconds instead of most of a minute here).
 template <int32_t (*Bin)(double), int32_t (*Oracle)(float)>
 uint64_t exhaustive_mismatches(uint32_t first, uint32_t end, SampleRange range) {
   constexpr uint32_t kChunk = 4096;

@@ -1,12 +1,14 @@
 #include "tests/reference/entropy_reference.h"
 
 #include <cassert>
-#include <cmath>
 #include <cstdint>
+
+#include "common/natural_log.h"
+#include "tests/reference/round_half_away.h"
 
 namespace {
 
-int32_t bin_rounded(double sample) { return static_cast<int32_t>(roundf(static_cast<float>(sample))); }
+int32_t bin_rounded(double sample) { return static_cast<int32_t>(round_half_away(static_cast<float>(sample))); }
 int32_t bin_truncated(double sample) { return static_cast<int32_t>(static_cast<float>(sample)); }
 
 int64_t rlf(int64_t rows, int64_t cols, int64_t C, int64_t r, int64_t c, int64_t a, int64_t b, int64_t k) {
@@ -39,7 +41,7 @@ float histogram_entropy_reference(float* histogram, int32_t angular_size) {
   float sum = 0.0f;
   for (int b = 0; b < 256; ++b) {
     if (histogram[b] > 0.0f) {
-      const float term = logf(histogram[b]) * histogram[b];
+      const float term = natural_log(histogram[b]) * histogram[b];
       sum = sum + term;
     }
   }
