@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -40,25 +41,27 @@ To bit_cast(From x) {
   return y;
 }
 
-// The CPU's fused multiply-add instruction, where there is one to ask.
+// A correctly rounded fused multiply-add to compare with: the CPU's
+// instruction (also under wine, whose library's is not), else glibc's.
 #if LF_X86_PATHS
-LF_TARGET("fma") double hardware_fma(double a, double b, double c) {
+LF_TARGET("fma") double fma_instruction(double a, double b, double c) {
   return _mm_cvtsd_f64(_mm_fmadd_sd(_mm_set_sd(a), _mm_set_sd(b), _mm_set_sd(c)));
 }
-bool have_hardware_fma() { return __builtin_cpu_supports("fma"); }
-#elif LF_NEON_PATH || LF_GLIBC_LOGF
-double hardware_fma(double a, double b, double c) { return std::fma(a, b, c); }  // fmadd, or glibc's exact fma
-bool have_hardware_fma() { return true; }
+bool cpu_has_fma() { return __builtin_cpu_supports("fma"); }
 #else
-double hardware_fma(double a, double b, double c) { return std::fma(a, b, c); }
-bool have_hardware_fma() { return false; }
+double fma_instruction(double a, double b, double c) { return std::fma(a, b, c); }  // fmadd on AArch64
+bool cpu_has_fma() { return LF_NEON_PATH != 0; }
 #endif
+bool have_hardware_fma() { return cpu_has_fma() || LF_GLIBC_LOGF; }
+double hardware_fma(double a, double b, double c) { return cpu_has_fma() ? fma_instruction(a, b, c) : std::fma(a, b, c); }
 
 // Same bits, or both NaN (payloads are not part of the result).
 testing::AssertionResult same(double got, double want) {
   if (bit_cast<uint64_t>(got) == bit_cast<uint64_t>(want) || (std::isnan(got) && std::isnan(want)))
     return testing::AssertionSuccess();
-  return testing::AssertionFailure() << std::hexfloat << got << " instead of " << want;
+  char text[80];
+  std::snprintf(text, sizeof text, "%a instead of %a", got, want);
+  return testing::AssertionFailure() << text;
 }
 
 double from_parts(uint64_t sign, uint64_t field, uint64_t fraction) {
@@ -150,7 +153,9 @@ testing::AssertionResult same_as_logf(float x) {
   const float got = natural_log(x), want = logf(x);
   if (bit_cast<uint32_t>(got) == bit_cast<uint32_t>(want) || (std::isnan(got) && std::isnan(want)))
     return testing::AssertionSuccess();
-  return testing::AssertionFailure() << std::hexfloat << "log(" << x << ") = " << got << ", logf gives " << want;
+  char text[96];
+  std::snprintf(text, sizeof text, "log(%a) = %a, logf gives %a", x, got, want);
+  return testing::AssertionFailure() << text;
 }
 
 TEST(NaturalLog, MatchesGlibcLogf) {
