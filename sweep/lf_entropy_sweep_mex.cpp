@@ -34,16 +34,16 @@ bool real_full_double(const mxArray* a) { return mxIsDouble(a) && !mxIsComplex(a
 int thread_option(const mxArray* const* prhs) {
   const mxArray* name = prhs[3];
   char text[16] = "";
-  const bool named = mxIsChar(name) && mxGetNumberOfElements(name) == 7 && mxGetM(name) == 1 &&
-                     mxGetString(name, text, sizeof text) == 0;
-  bool threads = named;
+  const bool readable = mxIsChar(name) && mxGetM(name) == 1 && mxGetNumberOfElements(name) < sizeof text &&
+                        mxGetString(name, text, sizeof text) == 0;
+  bool threads = readable && std::strlen(text) == 7;
   const char* want = "threads";
-  for (int i = 0; named && i < 7; ++i) threads = threads && (text[i] | 0x20) == want[i];
+  for (int i = 0; threads && i < 7; ++i) threads = (text[i] | 0x20) == want[i];
   if (!threads) {
     char cls[64];
-    raise_error(m, "badOption", "input 4 must be the option name 'Threads', got %s%s%s.",
-                named || mxIsChar(name) ? "'" : "a ", named ? text : mxIsChar(name) ? "another text" : class_of(name, cls, sizeof cls),
-                named || mxIsChar(name) ? "'" : " array");
+    if (readable) raise_error(m, "badOption", "input 4 must be the option name 'Threads', got '%s'.", text);
+    raise_error(m, "badOption", "input 4 must be the option name 'Threads', got a %s array of %" PRIu64 " elements.",
+                class_of(name, cls, sizeof cls), static_cast<uint64_t>(mxGetNumberOfElements(name)));
   }
   const mxArray* value = prhs[4];
   if (mxGetNumberOfElements(value) != 1) {
