@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -70,6 +71,21 @@ struct Input {
   }
   double* doubles() { return reinterpret_cast<double*>(data.data()); }
 };
+
+// Outcomes over the run, printed when the fuzzer exits: evidence that the
+// decoder reaches the kernel (with and without images) and every rejection.
+struct Tally {
+  uint64_t calls = 0, accepted = 0, with_images = 0;
+  std::map<std::string, uint64_t> rejected;
+  ~Tally() {
+    std::fprintf(stderr, "lf_entropy_sweep fuzz tally: %llu calls, %llu accepted (%llu with images), rejected:",
+                 static_cast<unsigned long long>(calls), static_cast<unsigned long long>(accepted),
+                 static_cast<unsigned long long>(with_images));
+    for (const auto& [id, n] : rejected) std::fprintf(stderr, " %s %llu", id.c_str(), static_cast<unsigned long long>(n));
+    std::fprintf(stderr, "\n");
+  }
+};
+Tally tally;
 
 [[noreturn]] void fail(const char* what, const std::string& detail) {
   std::fprintf(stderr, "lf_entropy_sweep fuzz: %s: %s\n", what, detail.c_str());
@@ -211,6 +227,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
       fail("maps differ", "");
     if (nlhs >= 2 && (plhs[1]->numel != I.size() || (I.size() && std::memcmp(plhs[1]->real, I.data(), I.size() * 8) != 0)))
       fail("images differ", "");
+  }
+  ++tally.calls;
+  if (got.empty()) {
+    ++tally.accepted;
+    tally.with_images += nlhs >= 2;
+  } else {
+    ++tally.rejected[want];
   }
   release_created_arrays();
   return 0;
