@@ -77,7 +77,7 @@ constexpr SampleRange kSafeSourceRange{-0.25 - 0x1p-30, 255.25 + 0x1p-30};
 struct Workspace {
   std::vector<double> buffer;  // one plane of a tile, remapped layout
   std::vector<double> image;   // one plane of a tile's image, when none is asked for
-  std::vector<double> map;     // the tile's entropy map
+  std::vector<double> map;     // the tile's entropy maps, one per shift of an item
   SweepFault fault{-1, 0, 0.0};
 };
 
@@ -134,77 +134,80 @@ void note_fault(const Sweep& w, Workspace& ws, int64_t s, int64_t index, double 
     f = {s, index, value};
 }
 
-void run_tile(Sweep& w, Workspace& ws, int64_t s, int64_t tile) {
+// One plane of one tile at one shift into the buffer; its image elements
+// straight into the caller's images, or into scratch when none are asked for.
+void refocus_tile_plane(const Sweep& w, Workspace& ws, int64_t s, int64_t k, int64_t r_begin, int64_t c_begin,
+                        int64_t nr, int64_t nc) {
+  const int64_t pixels = w.rows * w.cols;
+  RefocusRegion region;
+  region.r_begin = r_begin;
+  region.r_end = r_begin + nr;
+  region.c_begin = c_begin;
+  region.c_end = c_begin + nc;
+  region.k_begin = k;
+  region.k_end = k + 1;
+  region.destination = ws.buffer.data();
+  region.destination_height = nr * w.C;
+  region.destination_plane = 0;
+  if (w.images) {
+    region.image = w.images + s * 3 * pixels + k * pixels + map_index(w.rows, r_begin, c_begin);
+    region.image_rows = w.rows;
+  } else {
+    region.image = ws.image.data();
+    region.image_rows = nr;
+  }
+  region.image_plane = 0;
+  refocus_region_on_path(w.paths.refocus, w.source, static_cast<uint16_t>(w.cols), static_cast<uint16_t>(w.rows),
+                         static_cast<uint16_t>(w.C), static_cast<uint16_t>(w.D), w.shifts[s], region);
+}
+
+// One tile at shifts first .. last - 1, plane by plane, so that the source
+// around the tile in one plane serves every shift of the run from cache. A
+// shift whose samples leave the bin range in one plane takes no entropy any
+// more, but its later planes are still looked at: planes come last in the
+// visiting order, so a later plane's fault at an earlier pixel comes first.
+void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last) {
   const int64_t C = w.C;
   const int64_t r_begin = tile % w.tiles_down * w.tile_rows, c_begin = tile / w.tiles_down * w.tile_cols;
   const int64_t nr = std::min(w.tile_rows, w.rows - r_begin), nc = std::min(w.tile_cols, w.cols - c_begin);
-  const int64_t pixels = w.rows * w.cols;
-  const double alpha = w.shifts[s];
+  const int64_t tile_pixels = nr * nc;
   const MapUpdate updates[3] = {MapUpdate::store, MapUpdate::add, MapUpdate::add_average};
-  for (int64_t k = 0; k < 3; ++k) {
-    RefocusRegion region;
-    region.r_begin = r_begin;
-    region.r_end = r_begin + nr;
-    region.c_begin = c_begin;
-    region.c_end = c_begin + nc;
-    region.k_begin = k;
-    region.k_end = k + 1;
-    region.destination = ws.buffer.data();
-    region.destination_height = nr * C;
-    region.destination_plane = 0;
-    if (w.images) {
-      region.image = w.images + s * 3 * pixels + k * pixels + map_index(w.rows, r_begin, c_begin);
-      region.image_rows = w.rows;
-    } else {
-      region.image = ws.image.data();
-      region.image_rows = nr;
-    }
-    region.image_plane = 0;
-    refocus_region_on_path(w.paths.refocus, w.source, static_cast<uint16_t>(w.cols), static_cast<uint16_t>(w.rows),
-                           static_cast<uint16_t>(C), static_cast<uint16_t>(w.D), alpha, region);
-    const int64_t bad =
-        w.source_safe && std::isfinite(alpha) ? -1 : first_fault_in_tile(w, ws.buffer.data(), r_begin, c_begin, nr, nc, k);
-    if (bad >= 0) {
-      const RlfPlace p = rlf_place({nullptr, w.rows, w.cols, C}, bad);
-      note_fault(w, ws, s, bad, ws.buffer[(p.r - r_begin) * C + p.a + ((p.c - c_begin) * C + p.b) * nr * C]);
-      // Planes come last in visiting order: a later plane's fault at an
-      // earlier pixel comes first, so those planes are refocused and looked
-      // at too, but no entropy is taken any more.
-      for (int64_t later = k + 1; later < 3; ++later) {
-        region.k_begin = later;
-        region.k_end = later + 1;
-        refocus_region_on_path(w.paths.refocus, w.source, static_cast<uint16_t>(w.cols),
-                               static_cast<uint16_t>(w.rows), static_cast<uint16_t>(C), static_cast<uint16_t>(w.D),
-                               alpha, region);
-        const int64_t more = first_fault_in_tile(w, ws.buffer.data(), r_begin, c_begin, nr, nc, later);
-        if (more >= 0) {
-          const RlfPlace q = rlf_place({nullptr, w.rows, w.cols, C}, more);
-          note_fault(w, ws, s, more, ws.buffer[(q.r - r_begin) * C + q.a + ((q.c - c_begin) * C + q.b) * nr * C]);
+  bool failed[kShiftsPerItem] = {};
+  for (int64_t k = 0; k < 3; ++k)
+    for (int64_t s = first; s < last; ++s) {
+      // A shift after one already known to fail cannot be the one named.
+      if (s > w.fault_shift.load(std::memory_order_relaxed)) break;
+      refocus_tile_plane(w, ws, s, k, r_begin, c_begin, nr, nc);
+      const bool check = !(w.source_safe && std::isfinite(w.shifts[s]));
+      const int64_t bad = check ? first_fault_in_tile(w, ws.buffer.data(), r_begin, c_begin, nr, nc, k) : -1;
+      if (bad >= 0) {
+        const RlfPlace p = rlf_place({nullptr, w.rows, w.cols, C}, bad);
+        note_fault(w, ws, s, bad, ws.buffer[(p.r - r_begin) * C + p.a + ((p.c - c_begin) * C + p.b) * nr * C]);
+        failed[s - first] = true;
+        int64_t seen = w.fault_shift.load(std::memory_order_relaxed);
+        while (s < seen && !w.fault_shift.compare_exchange_weak(seen, s, std::memory_order_relaxed)) {
         }
+        continue;
       }
-      int64_t seen = w.fault_shift.load(std::memory_order_relaxed);
-      while (s < seen && !w.fault_shift.compare_exchange_weak(seen, s, std::memory_order_relaxed)) {
-      }
-      return;
+      if (!failed[s - first])
+        plane_entropy(w.paths.entropy, BinRule::rounded, ws.buffer.data(), nr, nc, C, w.terms,
+                      ws.map.data() + (s - first) * tile_pixels, updates[k]);
     }
-    plane_entropy(w.paths.entropy, BinRule::rounded, ws.buffer.data(), nr, nc, C, w.terms, ws.map.data(),
-                  updates[k]);
+  const int64_t pixels = w.rows * w.cols;
+  for (int64_t s = first; s < last; ++s) {
+    if (failed[s - first]) continue;
+    const double* map = ws.map.data() + (s - first) * tile_pixels;
+    for (int64_t c = 0; c < nc; ++c)
+      std::copy(map + c * nr, map + (c + 1) * nr, w.entropy + s * pixels + map_index(w.rows, r_begin, c_begin + c));
   }
-  double* to = w.entropy + s * pixels;
-  for (int64_t c = 0; c < nc; ++c)
-    std::copy(ws.map.data() + c * nr, ws.map.data() + (c + 1) * nr, to + map_index(w.rows, r_begin, c_begin + c));
 }
 
 void work(Sweep& w, Workspace& ws) {
   const int64_t items = w.tiles * w.groups;
   for (int64_t item; (item = w.next_item.fetch_add(1, std::memory_order_relaxed)) < items;) {
     const int64_t tile = item / w.groups, first = item % w.groups * kShiftsPerItem;
-    const int64_t last = std::min(w.n, first + kShiftsPerItem);
-    for (int64_t s = first; s < last; ++s) {
-      // A shift after one already known to fail cannot be the one named.
-      if (s > w.fault_shift.load(std::memory_order_relaxed)) break;
-      run_tile(w, ws, s, tile);
-    }
+    if (first > w.fault_shift.load(std::memory_order_relaxed)) continue;
+    run_item(w, ws, tile, first, std::min(w.n, first + kShiftsPerItem));
   }
 }
 
@@ -244,7 +247,7 @@ SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, in
   for (Workspace& ws : spaces) {
     ws.buffer.resize(static_cast<size_t>(tile_pixels * angular_size * angular_size));
     if (!images) ws.image.resize(static_cast<size_t>(tile_pixels));
-    ws.map.resize(static_cast<size_t>(tile_pixels));
+    ws.map.resize(static_cast<size_t>(tile_pixels * kShiftsPerItem));
   }
   // A thread the system will not start leaves its share to the others.
   std::vector<std::thread> helpers;
