@@ -18,6 +18,9 @@ struct RefocusRegion {
   int64_t destination_height, destination_plane;
   double* image;
   int64_t image_rows, image_plane;
+  // Ask for the next column's destination lines ahead: worth it when the
+  // destination streams from memory, not for a buffer that stays in cache.
+  bool prefetch_destination;
 };
 
 // Every value bit for bit what refocus_remapped writes for the same pixel,

@@ -401,7 +401,7 @@ LF_INLINE void refocus_region_body(const double* __restrict source, uint16_t col
               if (!last && t.shared)
                 lines_of(plane + (next * g.C + b) * g.H + t.first * g.C + a_begin, (t.rows - 1) * g.C + t.nv,
                          &job.next_source, &job.source_lines);
-              if (!last)
+              if (!last && region.prefetch_destination)
                 lines_of(job.to + g.C * region.destination_height, (n - 1) * g.C + t.nv, &job.next_destination,
                          &job.destination_lines);
               if (NV && t.nv == NV && g.C == NV)
@@ -437,6 +437,7 @@ LF_INLINE void refocus_body(const double* __restrict source, double* __restrict 
   whole.image = image;
   whole.image_rows = rows;
   whole.image_plane = rows * cols;
+  whole.prefetch_destination = true;
   refocus_region_body<W, NV>(source, cols_in, rows_in, angular_size, angular_radius, alpha, whole);
 }
 

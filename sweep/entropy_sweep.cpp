@@ -157,6 +157,7 @@ void refocus_tile_plane(const Sweep& w, Workspace& ws, int64_t s, int64_t k, int
     region.image_rows = nr;
   }
   region.image_plane = 0;
+  region.prefetch_destination = false;
   refocus_region_on_path(w.paths.refocus, w.source, static_cast<uint16_t>(w.cols), static_cast<uint16_t>(w.rows),
                          static_cast<uint16_t>(w.C), static_cast<uint16_t>(w.D), w.shifts[s], region);
 }

@@ -275,7 +275,8 @@ TEST_P(RefocusPaths, RegionMatchesWholeField) {
     std::vector<double> destination(static_cast<size_t>(plane * np), kSentinel);
     std::vector<double> image(static_cast<size_t>(image_plane * np), kSentinel);
     const RefocusRegion region{rc.r_begin, rc.r_end, rc.c_begin, rc.c_end, rc.k_begin, rc.k_end,
-                               destination.data(), height, plane, image.data(), image_rows, image_plane};
+                               destination.data(), height, plane, image.data(), image_rows, image_plane,
+                               seed % 2 == 0};
     refocus_region_on_path(refocus_path_of(path()), whole.source.data(), k.cols, k.rows, k.C, k.D, k.alpha, region);
     const RemappedLightField field{nullptr, k.rows, k.cols, k.C};
     int64_t differ = 0;
