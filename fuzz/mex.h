@@ -32,6 +32,8 @@ typedef enum {
   mxFUNCTION_CLASS
 } mxClassID;
 
+typedef enum { mxREAL = 0, mxCOMPLEX } mxComplexity;
+
 extern "C" {
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
@@ -62,5 +64,11 @@ bool mxIsChar(const mxArray* a);
 bool mxIsCell(const mxArray* a);
 bool mxIsStruct(const mxArray* a);
 bool mxIsEmpty(const mxArray* a);
+
+// Output arrays: zero-filled, owned by the stand-in until destroyed or handed
+// back (see mex_stub.h).
+mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID class_id, mxComplexity complexity);
+void mxDestroyArray(mxArray* a);
+int mxGetString(const mxArray* a, char* buffer, mwSize length);
 
 }  // extern "C"

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 namespace {
 
@@ -32,7 +33,26 @@ bool valid_identifier(const char* id) {
   std::abort();
 }
 
+// Arrays made by mxCreateNumericArray and not yet destroyed.
+std::set<mxArray*>& created() {
+  static std::set<mxArray*> arrays;
+  return arrays;
+}
+
+void free_array(mxArray* a) {
+  std::free(a->real);
+  std::free(a->imag);
+  delete a;
+}
+
 }  // namespace
+
+size_t release_created_arrays() {
+  const size_t count = created().size();
+  for (mxArray* a : created()) free_array(a);
+  created().clear();
+  return count;
+}
 
 size_t class_element_size(mxClassID id) {
   switch (id) {
@@ -114,5 +134,42 @@ bool mxIsChar(const mxArray* a) { return a->class_id == mxCHAR_CLASS; }
 bool mxIsCell(const mxArray* a) { return a->class_id == mxCELL_CLASS; }
 bool mxIsStruct(const mxArray* a) { return a->class_id == mxSTRUCT_CLASS; }
 bool mxIsEmpty(const mxArray* a) { return a->numel == 0; }
+
+mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID class_id, mxComplexity complexity) {
+  if (ndim < 2 || dims == nullptr) misuse("mxCreateNumericArray needs at least two dimensions");
+  mxArray* a = new mxArray;
+  a->class_id = class_id;
+  a->complex = complexity == mxCOMPLEX;
+  a->dims.assign(dims, dims + ndim);
+  a->numel = 1;
+  for (mwSize d : a->dims) a->numel *= d;
+  a->stored = a->numel;
+  if (a->numel > 0) {
+    a->real = std::calloc(a->numel, class_element_size(class_id));
+    if (a->complex) a->imag = std::calloc(a->numel, class_element_size(class_id));
+    if (!a->real || (a->complex && !a->imag)) misuse("out of memory");
+  }
+  created().insert(a);
+  return a;
+}
+
+void mxDestroyArray(mxArray* a) {
+  if (a == nullptr) return;
+  if (created().erase(a) == 0) misuse("mxDestroyArray of an array the module did not create");
+  free_array(a);
+}
+
+int mxGetString(const mxArray* a, char* buffer, mwSize length) {
+  if (length == 0) return 1;
+  if (a->class_id != mxCHAR_CLASS) {
+    buffer[0] = '\0';
+    return 1;
+  }
+  const mwSize n = a->numel < length - 1 ? a->numel : length - 1;
+  const mxChar* text = static_cast<const mxChar*>(a->real);
+  for (mwSize i = 0; i < n; ++i) buffer[i] = static_cast<char>(text[i] < 128 ? text[i] : '?');
+  buffer[n] = '\0';
+  return a->numel < length ? 0 : 1;
+}
 
 }  // extern "C"

@@ -29,3 +29,8 @@ struct MexError {
 };
 
 size_t class_element_size(mxClassID id);
+
+// Frees every array that mxCreateNumericArray made and nobody destroyed, as
+// the hosts free a call's outputs once the caller is done with them (or at
+// once, when the call raised an error). Returns how many there were.
+size_t release_created_arrays();

@@ -8,6 +8,7 @@
 
 #include "common/remapped_light_field.h"
 #include "refocus/refocus_paths.h"
+#include "refocus/refocus_region.h"
 
 namespace {
 
@@ -314,9 +315,9 @@ template <int W, int NV> LF_INLINE void refocus_column(const Geometry& g, const 
 // pixels, C = 9: about 73 ms on the AVX2 path, 105 ms on SSE2, against about
 // 600 ms for the literal loops and 41 ms for a plain copy of the source.
 template <int W, int NV>
-LF_INLINE void refocus_body(const double* __restrict source, double* __restrict destination,
-                            double* __restrict image, uint16_t cols_in, uint16_t rows_in, uint16_t angular_size,
-                            uint16_t angular_radius, double alpha) {
+LF_INLINE void refocus_region_body(const double* __restrict source, uint16_t cols_in, uint16_t rows_in,
+                                   uint16_t angular_size, uint16_t angular_radius, double alpha,
+                                   const RefocusRegion& region) {
   Geometry g;
   g.rows = rows_in;
   g.cols = cols_in;
@@ -327,9 +328,11 @@ LF_INLINE void refocus_body(const double* __restrict source, double* __restrict 
   // alpha * -1.0 keeps a NaN's sign bit on IEEE hardware, but compilers fold
   // the product into a sign flip; only non-NaN values may be negated.
   g.neg_alpha = std::isnan(alpha) ? alpha : -alpha;
-  if (g.rows == 0 || g.cols == 0) return;
+  if (region.r_end <= region.r_begin || region.c_end <= region.c_begin) return;
   const double block = static_cast<double>(static_cast<int32_t>(g.C * g.C));
   const int64_t offsets = 2 * g.D + 1;
+  double* __restrict destination = region.destination;
+  double* __restrict image = region.image;
 
   RowTable t;
   if (offsets * kMinTile <= kEntries) {
@@ -344,13 +347,15 @@ LF_INLINE void refocus_body(const double* __restrict source, double* __restrict 
   double slot[2][kSlotEntries];
   double sums[kSumEntries];
 
-  for (t.r_begin = 0; t.r_begin < g.rows; t.r_begin += t.tile) {
-    const int64_t n = t.n = std::min(t.tile, g.rows - t.r_begin);
+  for (t.r_begin = region.r_begin; t.r_begin < region.r_end; t.r_begin += t.tile) {
+    const int64_t n = t.n = std::min(t.tile, region.r_end - t.r_begin);
+    const int64_t r_at = t.r_begin - region.r_begin;
     t.v_begin = INT64_MIN;
-    for (int64_t k = 0; k < 3; ++k) {
+    for (int64_t k = region.k_begin; k < region.k_end; ++k) {
       const double* plane = source + k * g.P;
-      for (int64_t c_begin = 0; c_begin < g.cols; c_begin += col_tile) {
-        const int64_t m = std::min(col_tile, g.cols - c_begin);
+      double* to_plane = destination + (k - region.k_begin) * region.destination_plane;
+      for (int64_t c_begin = region.c_begin; c_begin < region.c_end; c_begin += col_tile) {
+        const int64_t m = std::min(col_tile, region.c_end - c_begin);
         std::fill(sums, sums + m * t.tile, 0.0);
         for (int64_t u = -g.D; u <= g.D; ++u) {
           const int64_t b = g.D + u;
@@ -382,12 +387,13 @@ LF_INLINE void refocus_body(const double* __restrict source, double* __restrict 
               job.m0 = slot_for(c0, c1);
               job.m1 = slot_for(c1, c0);
               job.sum = sums + cl * t.tile;
-              job.to = destination + k * g.P + (c * g.C + b) * g.H + t.r_begin * g.C + a_begin;
+              job.to = to_plane + ((c - region.c_begin) * g.C + b) * region.destination_height + r_at * g.C +
+                       a_begin;
               // The next column usually fills a slot with its c1 and writes
               // the column beside this one: every line that holds a part of
               // either (a range's last line, when the range starts inside a
               // line, is the one its fill would otherwise wait for).
-              const bool last = c + 1 == g.cols;
+              const bool last = c + 1 == region.c_end;
               const double pn = static_cast<double>(u) * g.neg_alpha + static_cast<double>(c + 1);
               const int64_t next = clamp_index(std::floor(pn) + 1.0, g.cols);
               job.next_source = job.next_destination = 0;
@@ -395,8 +401,9 @@ LF_INLINE void refocus_body(const double* __restrict source, double* __restrict 
               if (!last && t.shared)
                 lines_of(plane + (next * g.C + b) * g.H + t.first * g.C + a_begin, (t.rows - 1) * g.C + t.nv,
                          &job.next_source, &job.source_lines);
-              if (!last)
-                lines_of(job.to + g.C * g.H, (n - 1) * g.C + t.nv, &job.next_destination, &job.destination_lines);
+              if (!last && region.prefetch_destination)
+                lines_of(job.to + g.C * region.destination_height, (n - 1) * g.C + t.nv, &job.next_destination,
+                         &job.destination_lines);
               if (NV && t.nv == NV && g.C == NV)
                 refocus_column<W, NV>(g, t, job);
               else
@@ -404,12 +411,34 @@ LF_INLINE void refocus_body(const double* __restrict source, double* __restrict 
             }
           }
         }
+        double* image_plane = image + (k - region.k_begin) * region.image_plane;
         for (int64_t cl = 0; cl < m; ++cl)
           for (int64_t i = 0; i < n; ++i)
-            image[(t.r_begin + i) + (c_begin + cl) * g.rows + k * g.rows * g.cols] = sums[cl * t.tile + i] / block;
+            image_plane[(r_at + i) + (c_begin + cl - region.c_begin) * region.image_rows] =
+                sums[cl * t.tile + i] / block;
       }
     }
   }
+}
+
+template <int W, int NV>
+LF_INLINE void refocus_body(const double* __restrict source, double* __restrict destination,
+                            double* __restrict image, uint16_t cols_in, uint16_t rows_in, uint16_t angular_size,
+                            uint16_t angular_radius, double alpha) {
+  const int64_t rows = rows_in, cols = cols_in, C = angular_size;
+  RefocusRegion whole;
+  whole.r_begin = whole.c_begin = whole.k_begin = 0;
+  whole.r_end = rows;
+  whole.c_end = cols;
+  whole.k_end = 3;
+  whole.destination = destination;
+  whole.destination_height = rows * C;
+  whole.destination_plane = rows * C * cols * C;
+  whole.image = image;
+  whole.image_rows = rows;
+  whole.image_plane = rows * cols;
+  whole.prefetch_destination = true;
+  refocus_region_body<W, NV>(source, cols_in, rows_in, angular_size, angular_radius, alpha, whole);
 }
 
 template <int NV>
@@ -486,4 +515,50 @@ void refocus_remapped(const double* source, double* destination, double* image, 
                       uint16_t angular_size, uint16_t angular_radius, double alpha) {
   refocus_remapped_on_path(refocus_best_path(), source, destination, image, cols, rows, angular_size,
                            angular_radius, alpha);
+}
+
+// The same kernels over one region of pixels and planes.
+namespace {
+
+template <int NV>
+void refocus_region_baseline(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
+                             uint16_t angular_radius, double alpha, const RefocusRegion& region) {
+  refocus_region_body<2, NV>(source, cols, rows, angular_size, angular_radius, alpha, region);
+}
+
+#if defined(__x86_64__)
+template <int NV>
+__attribute__((target("avx2"))) void refocus_region_avx2(const double* source, uint16_t cols, uint16_t rows,
+                                                         uint16_t angular_size, uint16_t angular_radius,
+                                                         double alpha, const RefocusRegion& region) {
+  refocus_region_body<4, NV>(source, cols, rows, angular_size, angular_radius, alpha, region);
+}
+#endif
+
+using RegionKernel = void (*)(const double*, uint16_t, uint16_t, uint16_t, uint16_t, double, const RefocusRegion&);
+
+struct RegionCopy {
+  int side;
+  RegionKernel baseline, avx2;
+};
+#if defined(__x86_64__)
+#define LF_REGION_COPY(side) {side, refocus_region_baseline<side>, refocus_region_avx2<side>}
+#else
+#define LF_REGION_COPY(side) {side, refocus_region_baseline<side>, nullptr}
+#endif
+constexpr RegionCopy kRegionCopies[] = {LF_REGION_COPY(5),  LF_REGION_COPY(7),  LF_REGION_COPY(9),
+                                        LF_REGION_COPY(11), LF_REGION_COPY(13), LF_REGION_COPY(15)};
+constexpr RegionCopy kGeneralRegionCopy = LF_REGION_COPY(0);
+#undef LF_REGION_COPY
+
+}  // namespace
+
+void refocus_region_on_path(RefocusPath path, const double* source, uint16_t cols, uint16_t rows,
+                            uint16_t angular_size, uint16_t angular_radius, double alpha,
+                            const RefocusRegion& region) {
+  RegionCopy copy = kGeneralRegionCopy;
+  for (const RegionCopy& c : kRegionCopies)
+    if (angular_size == c.side && angular_size == 2 * angular_radius + 1) copy = c;
+  const RegionKernel kernel = path == RefocusPath::avx2 && copy.avx2 ? copy.avx2 : copy.baseline;
+  kernel(source, cols, rows, angular_size, angular_radius, alpha, region);
 }

@@ -2,7 +2,8 @@
 # Every test: installs what is missing, builds the modules and the tests, runs
 # them; runs the kernel tests and the Octave tests again with the modules built
 # with ASan and UBSan; runs the kernel tests built for 64-bit Arm under qemu;
-# then runs each module's fuzz target for a bounded time.
+# then runs each module's fuzz target for a bounded time, and the threaded
+# sweep's kernel tests under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh cmake make g++ libgtest-dev octave liboctave-dev clang libclang-rt-14-dev \
@@ -47,3 +48,9 @@ for target in build-fuzz/fuzz/*_fuzz; do
   echo "fuzz $module: $(grep -o 'number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$') executions"
   grep 'fuzz tally' "$log"
 done
+
+# The threaded entropy sweep under ThreadSanitizer: its kernel tests run one,
+# two and three threads on every path.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLF_TSAN=ON
+cmake --build build-tsan -j "$jobs" --target kernel_tests
+TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/kernel_tests --gtest_filter='Path/SweepPaths.*'

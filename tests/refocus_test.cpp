@@ -8,9 +8,12 @@
 #include <random>
 #include <vector>
 
+#include "common/portable.h"
 #include "common/remapped_light_field.h"
 #include "refocus/refocus_paths.h"
+#include "refocus/refocus_region.h"
 #include "refocus/refocus_remapped.h"
+#include "tests/path_test.h"
 #include "tests/reference/refocus_reference.h"
 
 namespace {
@@ -49,19 +52,17 @@ Arrays run_kernel(const Case& k, const Arrays& input) {
   return out;
 }
 
-Arrays run_path(RefocusPath path, const Case& k, const Arrays& input) {
-  Arrays out = input;
-  refocus_remapped_on_path(path, out.source.data(), out.destination.data(), out.image.data(), k.cols, k.rows, k.C,
-                           k.D, k.alpha);
-  return out;
+// The refocus kernel's own path for a vector path: 256-bit vectors on AVX2,
+// the compiler's default vectors (SSE2, NEON) otherwise.
+RefocusPath refocus_path_of(VectorPath path) {
+  return path == VectorPath::avx2 ? RefocusPath::avx2 : RefocusPath::baseline;
 }
 
-// Every instruction-set path this CPU can run; each must give the same bits.
-std::vector<RefocusPath> paths() {
-  std::vector<RefocusPath> all;
-  for (RefocusPath p : {RefocusPath::baseline, RefocusPath::avx2})
-    if (refocus_path_available(p)) all.push_back(p);
-  return all;
+Arrays run_path(VectorPath path, const Case& k, const Arrays& input) {
+  Arrays out = input;
+  refocus_remapped_on_path(refocus_path_of(path), out.source.data(), out.destination.data(), out.image.data(),
+                           k.cols, k.rows, k.C, k.D, k.alpha);
+  return out;
 }
 
 Arrays run_reference(const Case& k, const Arrays& input) {
@@ -76,20 +77,18 @@ bool same_bits(const std::vector<double>& x, const std::vector<double>& y) {
   return x.size() == y.size() && (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0);
 }
 
-void expect_matches_reference(const Case& k, uint32_t seed) {
+void expect_matches_reference(VectorPath path, const Case& k, uint32_t seed) {
   const Arrays input = make_run(k, seed);
   const Arrays want = run_reference(k, input);
-  for (RefocusPath path : paths()) {
-    const Arrays got = run_path(path, k, input);
-    EXPECT_TRUE(same_bits(got.destination, want.destination))
-        << refocus_path_name(path) << " destination, rows " << k.rows << " cols " << k.cols << " C " << k.C
-        << " D " << k.D << " alpha " << k.alpha;
-    EXPECT_TRUE(same_bits(got.image, want.image))
-        << refocus_path_name(path) << " image, rows " << k.rows << " cols " << k.cols << " C " << k.C << " D "
-        << k.D << " alpha " << k.alpha;
-    EXPECT_TRUE(same_bits(got.source, input.source)) << "source changed";
-  }
+  const Arrays got = run_path(path, k, input);
+  EXPECT_TRUE(same_bits(got.destination, want.destination))
+      << "destination, rows " << k.rows << " cols " << k.cols << " C " << k.C << " D " << k.D << " alpha " << k.alpha;
+  EXPECT_TRUE(same_bits(got.image, want.image))
+      << "image, rows " << k.rows << " cols " << k.cols << " C " << k.C << " D " << k.D << " alpha " << k.alpha;
+  EXPECT_TRUE(same_bits(got.source, input.source)) << "source changed";
 }
+
+class RefocusPaths : public PathTest {};
 
 // Visits every written position: (pixel, angular offset, plane).
 template <class F> void for_each_visited(const Case& k, F f) {
@@ -101,7 +100,7 @@ template <class F> void for_each_visited(const Case& k, F f) {
           for (int64_t p = 0; p < 3; ++p) f(r, c, u, v, p, rlf_index(field, r, c, k.D + v, k.D + u, p));
 }
 
-TEST(RefocusRemapped, MatchesReferenceOnEdgeCases) {
+TEST_P(RefocusPaths, MatchesReferenceOnEdgeCases) {
   const Case cases[] = {
       {5, 7, 3, 1, 0.0},      {5, 7, 3, 1, -0.0},    {4, 6, 1, 0, 0.37},     {4, 6, 1, 0, -7.5},
       {6, 5, 5, 2, 1.0},      {6, 5, 5, 2, -2.0},    {6, 5, 5, 2, 0.37},     {6, 5, 5, 2, -1.25},
@@ -113,10 +112,10 @@ TEST(RefocusRemapped, MatchesReferenceOnEdgeCases) {
       {5, 4, 11, 4, 0.37},    {5, 4, 6, 2, -0.8},
   };
   uint32_t seed = 1;
-  for (const Case& k : cases) expect_matches_reference(k, seed++);
+  for (const Case& k : cases) expect_matches_reference(path(), k, seed++);
 }
 
-TEST(RefocusRemapped, MatchesReferenceOnRandomCalls) {
+TEST_P(RefocusPaths, MatchesReferenceOnRandomCalls) {
   std::mt19937 rng(20261208);
   std::uniform_int_distribution<int> size(0, 13), radius(0, 4), extra(0, 2), pick(0, 5);
   std::uniform_real_distribution<double> fraction(-3.0, 3.0);
@@ -132,7 +131,7 @@ TEST(RefocusRemapped, MatchesReferenceOnRandomCalls) {
       case 2: k.alpha = std::ldexp(std::round(fraction(rng) * 8), -3); break;  // exact halves, eighths
       default: k.alpha = fraction(rng); break;
     }
-    expect_matches_reference(k, static_cast<uint32_t>(i) + 1000);
+    expect_matches_reference(path(), k, static_cast<uint32_t>(i) + 1000);
   }
 }
 
@@ -141,7 +140,7 @@ TEST(RefocusRemapped, MatchesReferenceOnRandomCalls) {
 // leftover rows modulo the vector widths and the tile, tile boundaries,
 // shifts that clamp at the top and bottom, shifts that do not fit one shared
 // window of rows (large alpha), and offsets in several chunks (C = 289).
-TEST(RefocusRemapped, MatchesReferenceOnEveryTilingOfRows) {
+TEST_P(RefocusPaths, MatchesReferenceOnEveryTilingOfRows) {
   std::vector<Case> cases;
   for (uint16_t rows = 1; rows <= 19; ++rows) cases.push_back({rows, 3, 9, 4, 0.37});
   for (uint16_t rows : {255, 256, 257, 259, 263, 512 + 5})
@@ -156,19 +155,19 @@ TEST(RefocusRemapped, MatchesReferenceOnEveryTilingOfRows) {
   cases.push_back({9, 1, 289, 144, 0.31});
   cases.push_back({17, 2, 290, 144, -0.07});
   uint32_t seed = 500;
-  for (const Case& k : cases) expect_matches_reference(k, seed++);
+  for (const Case& k : cases) expect_matches_reference(path(), k, seed++);
 }
 
 // Shifts whose position x + r rounds onto the next integer for some rows but
 // not others (x a tiny negative or a value just below an integer): the rows
 // of a block are then not consecutive and must be taken one by one.
-TEST(RefocusRemapped, MatchesReferenceWhenRoundingSkipsARow) {
+TEST_P(RefocusPaths, MatchesReferenceWhenRoundingSkipsARow) {
   const double just_below = std::nextafter(0.25, 0.0);
   const Case cases[] = {{40, 3, 9, 4, 1e-17},  {40, 3, 9, 4, -1e-17}, {300, 2, 9, 4, 3e-14},
                         {300, 2, 9, 4, just_below}, {64, 2, 5, 2, std::nextafter(1.0, 2.0)},
                         {64, 2, 5, 2, std::ldexp(1.0, -52)}};
   uint32_t seed = 900;
-  for (const Case& k : cases) expect_matches_reference(k, seed++);
+  for (const Case& k : cases) expect_matches_reference(path(), k, seed++);
 }
 
 TEST(RefocusRemapped, ZeroShiftCopiesVisitedSamplesAndAveragesByBlockArea) {
@@ -250,5 +249,60 @@ TEST(RefocusRemapped, EmptyGridWritesNothing) {
     for (double v : image) EXPECT_EQ(v, kSentinel);
   }
 }
+
+// A rectangle of pixels and planes refocused into an array of its own
+// layout holds, bit for bit, the whole field's values of those pixels: every
+// position inside and at the edge of the grid, rectangles of one pixel, and
+// rectangles wider and taller than the kernel's own tiles of rows and columns.
+TEST_P(RefocusPaths, RegionMatchesWholeField) {
+  struct RegionCase {
+    Case k;
+    int64_t r_begin, r_end, c_begin, c_end, k_begin, k_end;
+  };
+  const RegionCase cases[] = {
+      {{9, 7, 3, 1, 0.37}, 2, 7, 1, 5, 0, 3},      {{9, 7, 3, 1, -1.6}, 0, 9, 0, 7, 1, 2},
+      {{9, 7, 9, 4, 2.25}, 8, 9, 6, 7, 2, 3},      {{9, 7, 9, 4, -0.5}, 0, 1, 0, 7, 0, 1},
+      {{300, 20, 5, 2, 0.8}, 3, 290, 2, 19, 0, 3}, {{40, 5, 15, 7, -3.1}, 5, 37, 1, 4, 1, 3},
+      {{6, 4, 1, 0, 7.5}, 1, 5, 1, 3, 0, 3},       {{12, 9, 7, 3, 40.5}, 4, 12, 0, 9, 0, 2},
+  };
+  uint32_t seed = 70;
+  for (const RegionCase& rc : cases) {
+    const Case& k = rc.k;
+    const Arrays whole = run_path(path(), k, make_run(k, seed++));
+    const int64_t nr = rc.r_end - rc.r_begin, nc = rc.c_end - rc.c_begin, np = rc.k_end - rc.k_begin, C = k.C;
+    // Padded strides: the region must honour the strides it is given.
+    const int64_t height = nr * C + 3, plane = height * nc * C + 5, image_rows = nr + 2, image_plane = image_rows * nc + 1;
+    std::vector<double> destination(static_cast<size_t>(plane * np), kSentinel);
+    std::vector<double> image(static_cast<size_t>(image_plane * np), kSentinel);
+    const RefocusRegion region{rc.r_begin, rc.r_end, rc.c_begin, rc.c_end, rc.k_begin, rc.k_end,
+                               destination.data(), height, plane, image.data(), image_rows, image_plane,
+                               seed % 2 == 0};
+    refocus_region_on_path(refocus_path_of(path()), whole.source.data(), k.cols, k.rows, k.C, k.D, k.alpha, region);
+    const RemappedLightField field{nullptr, k.rows, k.cols, k.C};
+    int64_t differ = 0;
+    for (int64_t p = rc.k_begin; p < rc.k_end; ++p)
+      for (int64_t c = rc.c_begin; c < rc.c_end; ++c)
+        for (int64_t r = rc.r_begin; r < rc.r_end; ++r) {
+          const double got = image[(r - rc.r_begin) + (c - rc.c_begin) * image_rows + (p - rc.k_begin) * image_plane];
+          differ += std::memcmp(&got, &whole.image[image_index(k.rows, k.cols, r, c, p)], sizeof got) != 0;
+          for (int64_t b = 0; b < C; ++b)
+            for (int64_t a = 0; a < C; ++a) {
+              const double v = destination[(r - rc.r_begin) * C + a + ((c - rc.c_begin) * C + b) * height +
+                                           (p - rc.k_begin) * plane];
+              differ += std::memcmp(&v, &whole.destination[rlf_index(field, r, c, a, b, p)], sizeof v) != 0;
+            }
+        }
+    EXPECT_EQ(differ, 0) << "rows " << k.rows << " cols " << k.cols << " C " << k.C << " alpha " << k.alpha;
+    int64_t written = 0;
+    for (double v : destination) written += v != kSentinel;
+    EXPECT_EQ(written, nr * C * nc * C * np) << "writes outside the region's own positions";
+  }
+}
+
+#if LF_GNU
+LF_PATH_TESTS(RefocusPaths, {VectorPath::sse2, VectorPath::avx2, VectorPath::neon});
+#else
+LF_PATH_TESTS(RefocusPaths, {VectorPath::portable});
+#endif
 
 }  // namespace

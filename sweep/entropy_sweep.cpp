@@ -1,0 +1,281 @@
+// The entropy sweep: work items of one tile of pixels and a run of shifts,
+// taken by the threads in any order. Each item refocuses its tile one plane
+// at a time into a buffer laid out like a small remapped light field, checks
+// the buffer's samples, and hands it to the entropy engine. Both steps are the
+// very kernels of the whole-field modules (the refocus body over a region,
+// the per-plane entropy engine), and every pixel's values depend only on the
+// source and the shift, so neither the tiling nor the thread that runs an
+// item can change a bit.
+#include "sweep/entropy_sweep.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
+#include "common/portable.h"
+#include "common/remapped_light_field.h"
+#include "entropy/angular_bins.h"
+#include "entropy/entropy_paths.h"
+#include "entropy/plane_entropy.h"
+#include "refocus/refocus_region.h"
+
+namespace {
+
+// The kernels' own paths for one vector path: the widest each has that the
+// path's instruction set covers.
+struct KernelPaths {
+  RefocusPath refocus;
+  EntropyPath entropy;
+};
+
+KernelPaths kernel_paths(VectorPath path) {
+  switch (path) {
+    case VectorPath::avx2: return {RefocusPath::avx2, EntropyPath::avx2};
+    case VectorPath::avx512: return {RefocusPath::avx2, EntropyPath::avx512};
+    default: return {RefocusPath::baseline, EntropyPath::baseline};
+  }
+}
+
+// Shifts per work item: enough items for the threads on small grids, few
+// enough that a tile's source stays in cache from one shift to the next.
+constexpr int64_t kShiftsPerItem = 8;
+// A tile of one plane near 300 KB: it stays in the second-level cache between
+// the refocus step that writes it and the entropy step that reads it.
+constexpr int64_t kTileRows = 64;
+constexpr int64_t kTileBytes = 300 * 1024;
+
+struct Sweep {
+  KernelPaths paths;
+  const double* source;
+  int64_t rows, cols, C, D, n;
+  const double* shifts;
+  double* entropy;
+  double* images;
+  int64_t tile_rows, tile_cols, tiles_down, tiles, groups;
+  EntropyTerms terms;
+  std::atomic<int64_t> next_item{0};
+  std::atomic<int64_t> fault_shift;  // lowest shift with a fault so far, n when none
+  bool source_safe;                  // no finite shift can refocus a sample out of range
+};
+
+// Each refocused value is a sum of four samples times weights that lie in
+// [0, 1] and add up to 1 within a few units in the last place, so it lies
+// within the samples' range widened by far less than 2^-40 of their size:
+// from samples in [-0.25, 255.25] a finite shift makes only values well
+// inside the bin range, and the tiles need no check.
+constexpr SampleRange kSafeSourceRange{-0.25 - 0x1p-30, 255.25 + 0x1p-30};
+
+struct Workspace {
+  std::vector<double> buffer;  // one plane of a tile, remapped layout
+  std::vector<double> image;   // one plane of a tile's image, when none is asked for
+  std::vector<double> map;     // the tile's entropy maps, one per shift of an item
+  SweepFault fault{-1, 0, 0.0};
+};
+
+// Whether any of the count samples lies outside the bin range. Ordered
+// comparisons, two samples a vector (every GNU target has such vectors): a NaN
+// fails both and counts as outside.
+bool any_outside(const double* samples, int64_t count, SampleRange range) {
+  int64_t i = 0;
+  bool outside = false;
+#if LF_GNU
+  typedef double Two __attribute__((vector_size(16)));
+  typedef int64_t Mask __attribute__((vector_size(16)));
+  const Two above = {range.above, range.above}, below = {range.below, range.below};
+  Mask inside[4] = {{-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}};
+  for (; i + 8 <= count; i += 8)
+    for (int j = 0; j < 4; ++j) {
+      Two x;
+      __builtin_memcpy(&x, samples + i + 2 * j, sizeof x);
+      inside[j] &= (x > above) & (x < below);
+    }
+  const Mask all = (inside[0] & inside[1]) & (inside[2] & inside[3]);
+  outside = (all[0] & all[1]) == 0;
+#endif
+  for (; i < count; ++i) outside = outside || outside_range(samples[i], range);
+  return outside;
+}
+
+// The first sample of a tile plane outside the bin range, in visiting order,
+// as a position in the whole refocused field; -1 when there is none.
+int64_t first_fault_in_tile(const Sweep& w, const double* buffer, int64_t r_begin, int64_t c_begin, int64_t nr,
+                            int64_t nc, int64_t k) {
+  const int64_t C = w.C, height = nr * C;
+  if (!any_outside(buffer, height * nc * C, kRoundedBinRange)) return -1;
+  const RemappedLightField field{nullptr, w.rows, w.cols, C};
+  for (int64_t r = 0; r < nr; ++r)
+    for (int64_t c = 0; c < nc; ++c)
+      for (int64_t a = 0; a < C; ++a)
+        for (int64_t b = 0; b < C; ++b)
+          if (outside_range(buffer[(r * C + a) + (c * C + b) * height], kRoundedBinRange))
+            return rlf_index(field, r_begin + r, c_begin + c, a, b, k);
+  return -1;
+}
+
+// Visiting order of a sample of the refocused field: pixel rows, pixel
+// columns, angular rows, angular columns, then planes.
+int64_t visiting_rank(const Sweep& w, int64_t index) {
+  const RlfPlace p = rlf_place({nullptr, w.rows, w.cols, w.C}, index);
+  return (((p.r * w.cols + p.c) * w.C + p.a) * w.C + p.b) * 3 + p.k;
+}
+
+void note_fault(const Sweep& w, Workspace& ws, int64_t s, int64_t index, double value) {
+  SweepFault& f = ws.fault;
+  if (f.shift < 0 || s < f.shift || (s == f.shift && visiting_rank(w, index) < visiting_rank(w, f.index)))
+    f = {s, index, value};
+}
+
+// One plane of one tile at one shift into the buffer; its image elements
+// straight into the caller's images, or into scratch when none are asked for.
+void refocus_tile_plane(const Sweep& w, Workspace& ws, int64_t s, int64_t k, int64_t r_begin, int64_t c_begin,
+                        int64_t nr, int64_t nc) {
+  const int64_t pixels = w.rows * w.cols;
+  RefocusRegion region;
+  region.r_begin = r_begin;
+  region.r_end = r_begin + nr;
+  region.c_begin = c_begin;
+  region.c_end = c_begin + nc;
+  region.k_begin = k;
+  region.k_end = k + 1;
+  region.destination = ws.buffer.data();
+  region.destination_height = nr * w.C;
+  region.destination_plane = 0;
+  if (w.images) {
+    region.image = w.images + s * 3 * pixels + k * pixels + map_index(w.rows, r_begin, c_begin);
+    region.image_rows = w.rows;
+  } else {
+    region.image = ws.image.data();
+    region.image_rows = nr;
+  }
+  region.image_plane = 0;
+  region.prefetch_destination = false;
+  refocus_region_on_path(w.paths.refocus, w.source, static_cast<uint16_t>(w.cols), static_cast<uint16_t>(w.rows),
+                         static_cast<uint16_t>(w.C), static_cast<uint16_t>(w.D), w.shifts[s], region);
+}
+
+// One tile at shifts first .. last - 1, plane by plane, so that the source
+// around the tile in one plane serves every shift of the run from cache. A
+// shift whose samples leave the bin range in one plane takes no entropy any
+// more, but its later planes are still looked at: planes come last in the
+// visiting order, so a later plane's fault at an earlier pixel comes first.
+void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last) {
+  const int64_t C = w.C;
+  const int64_t r_begin = tile % w.tiles_down * w.tile_rows, c_begin = tile / w.tiles_down * w.tile_cols;
+  const int64_t nr = std::min(w.tile_rows, w.rows - r_begin), nc = std::min(w.tile_cols, w.cols - c_begin);
+  const int64_t tile_pixels = nr * nc;
+  const MapUpdate updates[3] = {MapUpdate::store, MapUpdate::add, MapUpdate::add_average};
+  bool failed[kShiftsPerItem] = {};
+  for (int64_t k = 0; k < 3; ++k)
+    for (int64_t s = first; s < last; ++s) {
+      // A shift after one already known to fail cannot be the one named.
+      if (s > w.fault_shift.load(std::memory_order_relaxed)) break;
+      refocus_tile_plane(w, ws, s, k, r_begin, c_begin, nr, nc);
+      const bool check = !(w.source_safe && std::isfinite(w.shifts[s]));
+      const int64_t bad = check ? first_fault_in_tile(w, ws.buffer.data(), r_begin, c_begin, nr, nc, k) : -1;
+      if (bad >= 0) {
+        const RlfPlace p = rlf_place({nullptr, w.rows, w.cols, C}, bad);
+        note_fault(w, ws, s, bad, ws.buffer[(p.r - r_begin) * C + p.a + ((p.c - c_begin) * C + p.b) * nr * C]);
+        failed[s - first] = true;
+        int64_t seen = w.fault_shift.load(std::memory_order_relaxed);
+        while (s < seen && !w.fault_shift.compare_exchange_weak(seen, s, std::memory_order_relaxed)) {
+        }
+        continue;
+      }
+      if (!failed[s - first])
+        plane_entropy(w.paths.entropy, BinRule::rounded, ws.buffer.data(), nr, nc, C, w.terms,
+                      ws.map.data() + (s - first) * tile_pixels, updates[k]);
+    }
+  const int64_t pixels = w.rows * w.cols;
+  for (int64_t s = first; s < last; ++s) {
+    if (failed[s - first]) continue;
+    const double* map = ws.map.data() + (s - first) * tile_pixels;
+    for (int64_t c = 0; c < nc; ++c)
+      std::copy(map + c * nr, map + (c + 1) * nr, w.entropy + s * pixels + map_index(w.rows, r_begin, c_begin + c));
+  }
+}
+
+void work(Sweep& w, Workspace& ws) {
+  const int64_t items = w.tiles * w.groups;
+  for (int64_t item; (item = w.next_item.fetch_add(1, std::memory_order_relaxed)) < items;) {
+    const int64_t tile = item / w.groups, first = item % w.groups * kShiftsPerItem;
+    if (first > w.fault_shift.load(std::memory_order_relaxed)) continue;
+    run_item(w, ws, tile, first, std::min(w.n, first + kShiftsPerItem));
+  }
+}
+
+}  // namespace
+
+SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, int64_t cols, int64_t angular_size,
+                         const double* shifts, int64_t n, double* entropy, double* images, int threads,
+                         SweepTiling tiling) {
+  if (rows <= 0 || cols <= 0 || n <= 0) return {-1, 0, 0.0};
+  // Large: the entropy terms' table.
+  auto w = std::make_unique<Sweep>();
+  w->paths = kernel_paths(path);
+  w->source = source;
+  w->rows = rows;
+  w->cols = cols;
+  w->C = angular_size;
+  w->D = (angular_size - 1) / 2;
+  w->n = n;
+  w->shifts = shifts;
+  w->entropy = entropy;
+  w->images = images;
+  const int64_t plane_bytes = angular_size * angular_size * static_cast<int64_t>(sizeof(double));
+  w->tile_rows = std::min(rows, tiling.rows > 0 ? tiling.rows : kTileRows);
+  w->tile_cols = std::min(
+      cols, tiling.cols > 0 ? tiling.cols : std::max<int64_t>(1, kTileBytes / (plane_bytes * w->tile_rows)));
+  w->tiles_down = (rows + w->tile_rows - 1) / w->tile_rows;
+  w->tiles = w->tiles_down * ((cols + w->tile_cols - 1) / w->tile_cols);
+  w->groups = (n + kShiftsPerItem - 1) / kShiftsPerItem;
+  w->fault_shift = n;
+  make_entropy_terms(w->terms, angular_size);
+  w->source_safe = !any_outside(source, rows * angular_size * cols * angular_size * 3, kSafeSourceRange);
+
+  const int64_t items = w->tiles * w->groups;
+  const int64_t count = std::max<int64_t>(1, std::min<int64_t>(threads, items));
+  std::vector<Workspace> spaces(static_cast<size_t>(count));
+  const int64_t tile_pixels = w->tile_rows * w->tile_cols;
+  for (Workspace& ws : spaces) {
+    ws.buffer.resize(static_cast<size_t>(tile_pixels * angular_size * angular_size));
+    if (!images) ws.image.resize(static_cast<size_t>(tile_pixels));
+    ws.map.resize(static_cast<size_t>(tile_pixels * kShiftsPerItem));
+  }
+  // A thread the system will not start leaves its share to the others.
+  std::vector<std::thread> helpers;
+  for (int64_t t = 1; t < count; ++t) {
+    try {
+      helpers.emplace_back(work, std::ref(*w), std::ref(spaces[static_cast<size_t>(t)]));
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  work(*w, spaces[0]);
+  for (std::thread& h : helpers) h.join();
+
+  Workspace merged;
+  for (const Workspace& ws : spaces)
+    if (ws.fault.shift >= 0) note_fault(*w, merged, ws.fault.shift, ws.fault.index, ws.fault.value);
+  return merged.fault;
+}
+
+int available_threads() {
+#if defined(__linux__) && defined(CPU_COUNT)
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) {
+    const int count = CPU_COUNT(&set);
+    if (count > 0) return count;
+  }
+#endif
+  const unsigned hardware = std::thread::hardware_concurrency();
+  return hardware > 0 ? static_cast<int>(hardware) : 1;
+}

@@ -1,0 +1,151 @@
+// [E, images] = lf_entropy_sweep(R, C, shifts, 'Threads', N): the channel-
+// averaged angular entropy of R refocused at every shift, and the refocused
+// images, as new arrays. Every error is raised here, on the calling thread.
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "common/mex_args.h"
+#include "common/remapped_light_field.h"
+#include "mex.h"
+#include "sweep/entropy_sweep.h"
+
+namespace {
+
+const char* const m = "lf_entropy_sweep";
+
+void shown(double value, char* out, size_t size) {
+  if (std::isnan(value)) std::snprintf(out, size, "NaN");
+  else if (std::isinf(value)) std::snprintf(out, size, value > 0 ? "Inf" : "-Inf");
+  else std::snprintf(out, size, "%.17g", value);
+}
+
+const char* class_of(const mxArray* a, char* out, size_t size) {
+  std::snprintf(out, size, "%s%s%s", mxIsComplex(a) ? "complex " : "", mxIsSparse(a) ? "sparse " : "",
+                mxGetClassName(a));
+  return out;
+}
+
+bool real_full_double(const mxArray* a) { return mxIsDouble(a) && !mxIsComplex(a) && !mxIsSparse(a); }
+
+// The 'Threads' value: a whole number of at least 1.
+int thread_option(const mxArray* const* prhs) {
+  const mxArray* name = prhs[3];
+  char text[16] = "";
+  const bool readable = mxIsChar(name) && mxGetM(name) == 1 && mxGetNumberOfElements(name) < sizeof text &&
+                        mxGetString(name, text, sizeof text) == 0;
+  bool threads = readable && std::strlen(text) == 7;
+  const char* want = "threads";
+  for (int i = 0; threads && i < 7; ++i) threads = (text[i] | 0x20) == want[i];
+  if (!threads) {
+    char cls[64];
+    if (readable) raise_error(m, "badOption", "input 4 must be the option name 'Threads', got '%s'.", text);
+    raise_error(m, "badOption", "input 4 must be the option name 'Threads', got a %s array of %" PRIu64 " elements.",
+                class_of(name, cls, sizeof cls), static_cast<uint64_t>(mxGetNumberOfElements(name)));
+  }
+  const mxArray* value = prhs[4];
+  if (mxGetNumberOfElements(value) != 1) {
+    char cls[64];
+    raise_error(m, "badOption", "input 5 ('Threads') must be one whole number of at least 1, got a %s array of %" PRIu64
+                " elements.", class_of(value, cls, sizeof cls), static_cast<uint64_t>(mxGetNumberOfElements(value)));
+  }
+  const double n = scalar_value(m, {value, 5, "'Threads'"});
+  if (!(n >= 1.0 && n <= 1024.0) || std::floor(n) != n) {
+    char text_value[32];
+    shown(n, text_value, sizeof text_value);
+    raise_error(m, "badOption", "input 5 ('Threads') must be a whole number from 1 to 1024, got %s.", text_value);
+  }
+  return static_cast<int>(n);
+}
+
+}  // namespace
+
+void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  if (nrhs != 3 && nrhs != 5)
+    raise_error(m, "inputCount", "expected 3 inputs (R, C, shifts) or 5 (R, C, shifts, 'Threads', N), got %d.", nrhs);
+  if (nlhs > 2) raise_error(m, "outputCount", "expected at most 2 outputs (E, images), got %d.", nlhs);
+
+  char cls[64];
+  const mxArray* R = prhs[0];
+  if (!real_full_double(R))
+    raise_error(m, "badArray", "input 1 (R) must be a real full double array, got a %s array.",
+                class_of(R, cls, sizeof cls));
+  const mwSize* dims = mxGetDimensions(R);
+  const mwSize ndims = mxGetNumberOfDimensions(R);
+  const uint64_t height = dims[0], width = dims[1], planes = ndims >= 3 ? dims[2] : 1;
+  uint64_t beyond = 1;
+  for (mwSize d = 3; d < ndims; ++d) beyond *= dims[d];
+  if (planes != 3 || beyond != 1)
+    raise_error(m, "sourceSize", "input 1 (R) must be (rows*C) x (cols*C) x 3, got %" PRIu64 " x %" PRIu64
+                " x %" PRIu64 "%s.", height, width, planes, beyond != 1 ? " x ..." : "");
+
+  const mxArray* angular = prhs[1];
+  if (mxGetNumberOfElements(angular) > 1)
+    raise_error(m, "badScalar", "input 2 (angular size C) must be one number, got %" PRIu64 " elements.",
+                static_cast<uint64_t>(mxGetNumberOfElements(angular)));
+  const double c_value = scalar_value(m, {angular, 2, "angular size C"});
+  if (!(c_value >= 1.0 && c_value <= 65535.0) || std::floor(c_value) != c_value ||
+      std::fmod(c_value, 2.0) != 1.0) {
+    char text[32];
+    shown(c_value, text, sizeof text);
+    raise_error(m, "angularSize", "input 2 (angular size C) must be an odd whole number from 1 to 65535, got %s.",
+                text);
+  }
+  const int64_t C = static_cast<int64_t>(c_value);
+  if (height % C != 0 || width % C != 0 || height / C > 65535 || width / C > 65535)
+    raise_error(m, "sourceSize",
+                "input 1 (R) must be (rows*C) x (cols*C) x 3 with C = %" PRId64 " and rows, cols at most 65535, got "
+                "%" PRIu64 " x %" PRIu64 " x 3.", C, height, width);
+  const int64_t rows = static_cast<int64_t>(height) / C, cols = static_cast<int64_t>(width) / C;
+
+  const mxArray* shift_array = prhs[2];
+  if (!real_full_double(shift_array))
+    raise_error(m, "badShifts", "input 3 (shifts) must be a real full double vector, got a %s array.",
+                class_of(shift_array, cls, sizeof cls));
+  const int64_t n = static_cast<int64_t>(mxGetNumberOfElements(shift_array));
+  if (mxGetNumberOfDimensions(shift_array) != 2 || (n > 0 && mxGetM(shift_array) != 1 && mxGetN(shift_array) != 1))
+    raise_error(m, "badShifts", "input 3 (shifts) must be a vector, got a %" PRIu64 " x %" PRIu64 "%s array.",
+                static_cast<uint64_t>(mxGetDimensions(shift_array)[0]),
+                static_cast<uint64_t>(mxGetDimensions(shift_array)[1]),
+                mxGetNumberOfDimensions(shift_array) > 2 ? " x ..." : "");
+  const int threads = nrhs == 5 ? thread_option(prhs) : available_threads();
+
+  const mwSize entropy_dims[3] = {static_cast<mwSize>(rows), static_cast<mwSize>(cols), static_cast<mwSize>(n)};
+  const mwSize image_dims[4] = {static_cast<mwSize>(rows), static_cast<mwSize>(cols), 3, static_cast<mwSize>(n)};
+  mxArray* E = mxCreateNumericArray(3, entropy_dims, mxDOUBLE_CLASS, mxREAL);
+  mxArray* images = nlhs >= 2 ? mxCreateNumericArray(4, image_dims, mxDOUBLE_CLASS, mxREAL) : nullptr;
+  if (!E || (nlhs >= 2 && !images))
+    raise_error(m, "outOfMemory", "the outputs (%" PRId64 " x %" PRId64 " x %" PRId64 " maps) do not fit in memory.",
+                rows, cols, n);
+
+  SweepFault fault{-1, 0, 0.0};
+  bool out_of_memory = false;
+  try {
+    fault = entropy_sweep(best_path({VectorPath::portable, VectorPath::sse2, VectorPath::avx2, VectorPath::avx512,
+                                     VectorPath::neon}),
+                          mxGetPr(R), rows, cols, C, mxGetPr(shift_array), n, mxGetPr(E),
+                          images ? mxGetPr(images) : nullptr, threads);
+  } catch (const std::bad_alloc&) {
+    out_of_memory = true;
+  }
+  if (out_of_memory || fault.shift >= 0) {
+    mxDestroyArray(E);
+    if (images) mxDestroyArray(images);
+  }
+  if (out_of_memory) raise_error(m, "outOfMemory", "no memory for the tile buffers.");
+  if (fault.shift >= 0) {
+    const RlfPlace p = rlf_place({nullptr, rows, cols, C}, fault.index);
+    char value[32], shift[32];
+    shown(fault.value, value, sizeof value);
+    shown(mxGetPr(shift_array)[fault.shift], shift, sizeof shift);
+    raise_error(m, "sampleOutOfRange",
+                "shift %" PRId64 " (%s) refocuses pixel (%" PRId64 ", %" PRId64 "), angular sample (%" PRId64
+                ", %" PRId64 "), plane %" PRId64 " to %s; the entropy needs samples whose single-precision value "
+                "lies strictly between -0.5 and 255.5 (1-based).",
+                fault.shift + 1, shift, p.r + 1, p.c + 1, p.a + 1, p.b + 1, p.k + 1, value);
+  }
+  plhs[0] = E;
+  if (images) plhs[1] = images;
+}
