@@ -70,8 +70,10 @@ struct Sweep {
 // Each refocused value is a sum of four samples times weights that lie in
 // [0, 1] and add up to 1 within a few units in the last place, so it lies
 // within the samples' range widened by far less than 2^-40 of their size:
-// from samples in [-0.25, 255.25] a finite shift makes only values well
-// inside the bin range, and the tiles need no check.
+// from samples in [-0.25, 255.25] a shift makes only values well inside
+// the bin range, and the tiles need no check, as long as every position
+// u * -shift + c stays finite: a finite shift beyond 2^1000 can reach
+// infinity there (D < 2^16), and infinite positions give NaN weights.
 constexpr SampleRange kSafeSourceRange{-0.25 - 0x1p-30, 255.25 + 0x1p-30};
 
 struct Workspace {
@@ -179,7 +181,7 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
       // A shift after one already known to fail cannot be the one named.
       if (s > w.fault_shift.load(std::memory_order_relaxed)) break;
       refocus_tile_plane(w, ws, s, k, r_begin, c_begin, nr, nc);
-      const bool check = !(w.source_safe && std::isfinite(w.shifts[s]));
+      const bool check = !(w.source_safe && std::fabs(w.shifts[s]) <= 0x1p1000);
       const int64_t bad = check ? first_fault_in_tile(w, ws.buffer.data(), r_begin, c_begin, nr, nc, k) : -1;
       if (bad >= 0) {
         const RlfPlace p = rlf_place({nullptr, w.rows, w.cols, C}, bad);

@@ -149,6 +149,8 @@ TEST_P(SweepPaths, NamesTheShiftPixelAndPlaneTheChainedCallsReject) {
       {small, 200.0, 255.6, {0.0, 0.25, -0.5}, {}},
       {small, -0.6, 40.0, {1.5, 0.0}, {}},
       {{12, 10, 5}, 0.0, 255.0, {0.1, 0.7}, {{{11, 9, 4, 4, 2}, 1e300}}},
+      // Finite, but u * -shift overflows to infinity: NaN values from a safe source.
+      {{4, 4, 5}, 0.0, 255.0, {0.5, 1e308}, {}},
   };
   for (const FaultCase& fc : cases) {
     std::vector<double> source = make_source(fc.g, 3, fc.low, fc.high);
