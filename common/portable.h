@@ -27,10 +27,24 @@
 #if LF_GNU
 #define LF_TARGET(isa) __attribute__((target(isa)))
 #define LF_PRINTF_LIKE(format_at, args_at) __attribute__((format(printf, format_at, args_at)))
+#define LF_ALWAYS_INLINE inline __attribute__((always_inline))
+#define LF_RESTRICT __restrict
 #else
 #define LF_TARGET(isa)
 #define LF_PRINTF_LIKE(format_at, args_at)
+#define LF_ALWAYS_INLINE inline
+#define LF_RESTRICT
 #endif
+
+// A hint that the line at `address` will be read soon; the address is never
+// dereferenced, so it need not point into any array.
+inline void lf_prefetch(uintptr_t address) {
+#if LF_GNU
+  __builtin_prefetch(reinterpret_cast<const char*>(address), 0, 1);
+#else
+  (void)address;
+#endif
+}
 
 // a * b, or false when the product does not fit 64 bits.
 inline bool lf_mul_u64(uint64_t a, uint64_t b, uint64_t* product) {
