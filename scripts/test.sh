@@ -2,11 +2,14 @@
 # Every test: installs what is missing, builds the modules and the tests, runs
 # them; runs the kernel tests and the Octave tests again with the modules built
 # with ASan and UBSan; runs the kernel tests built for 64-bit Arm under qemu;
-# then runs each module's fuzz target for a bounded time.
+# runs each module's fuzz target for a bounded time; then the kernel tests and
+# seed-corpus replays of the strict ISO build, of the MinGW-w64 build under
+# wine and of the clang build for 64-bit Arm under qemu. Each step prints its
+# time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh cmake make g++ libgtest-dev octave liboctave-dev clang libclang-rt-14-dev \
-  g++-aarch64-linux-gnu qemu-user
+  g++-aarch64-linux-gnu qemu-user g++-mingw-w64-x86-64-posix wine64
 jobs=$(nproc)
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
@@ -47,3 +50,20 @@ for target in build-fuzz/fuzz/*_fuzz; do
   echo "fuzz $module: $(grep -o 'number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$') executions"
   grep 'fuzz tally' "$log"
 done
+
+# Cross and strict builds: kernels, kernel tests and the fuzz targets' checks
+# replayed on their seed corpora; no modules (no host to load them).
+step() {
+  local name=$1 started=$SECONDS
+  shift
+  cmake -S . -B "build-$name" -DCMAKE_BUILD_TYPE=Release -DLF_BUILD_MEX=OFF "$@" > /dev/null
+  cmake --build "build-$name" -j "$jobs"
+  ctest --test-dir "build-$name" --output-on-failure -j "$jobs"
+  echo "step $name: $((SECONDS - started)) s"
+}
+# ISO C++17 with every extension off, standing in for Microsoft's compiler.
+step strict -DLF_STRICT=ON
+# 64-bit Windows: MinGW-w64 GCC, every x86 path this CPU has, under wine.
+step mingw -DCMAKE_TOOLCHAIN_FILE=cmake/x86_64-w64-mingw32.cmake
+# clang for 64-bit Arm, standing in for Apple's clang on arm64 Macs, under qemu.
+step aarch64-clang -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu-clang.cmake
