@@ -133,7 +133,10 @@ function octave_compile(root, flags, sources, objects)
   commands = cellfun(@(s, o) sprintf('"%s" --mex -c "-I%s" "%s" -o "%s"', script, root, s, o), ...
                      sources, objects, 'UniformOutput', false);
   if isunix()
-    run_parallel(commands, max(1, nproc()));
+    % Largest first, so that the longest compilations do not start last.
+    sizes = cellfun(@(f) getfield(dir(f), 'bytes'), sources);
+    [~, order] = sort(sizes, 'descend');
+    run_parallel(commands(order), max(1, nproc()));
   else
     for i = 1:numel(commands)
       [status, output] = system(commands{i});
