@@ -182,7 +182,7 @@ LF_INLINE void lines_of(const double* p, int64_t count, uintptr_t* first, int64_
 
 LF_INLINE void prefetch_some(uintptr_t& p, int64_t& left, int64_t count) {
   count = std::min(left, count);
-  for (int64_t e = 0; e < count; ++e) lf_prefetch(p + 64 * e);
+  for (int64_t e = 0; e < count; ++e) LF_PREFETCH(p + 64 * e);
   p += static_cast<uintptr_t>(64 * count);
   left -= count;
 }
