@@ -1,5 +1,5 @@
 function folder = build_modules(folder)
-%BUILD_MODULES  Build olmarin, varnel and tressik with mex, without CMake.
+%BUILD_MODULES  Build every module of this source tree with mex, without CMake.
 %   BUILD_MODULES builds every module of this source tree with the mex
 %   command of the running MATLAB or Octave into the folder 'build-mex' next
 %   to this file, copies each module's help text and the lf_* helpers beside
@@ -8,10 +8,19 @@ function folder = build_modules(folder)
 %   BUILD_MODULES(FOLDER) builds into FOLDER instead; F = BUILD_MODULES(...)
 %   returns the folder.
 %
+%   A module is an entry <name>_mex.cpp in a folder of this tree. Each source
+%   is compiled once, and each module is linked from its entry, the kernels
+%   of its own folder, those of the folders it also needs (the table in
+%   kernel_folders below) and common/. Octave on Linux and macOS compiles as
+%   many sources at a time as the machine has cores.
+%
 %   The modules' results are defined to the bit, so they are compiled as C++17
-%   with optimisation, with -ffp-contract=off (GCC and Clang: no fused
-%   multiply-add) and never with fast math; with Microsoft's compiler,
-%   /fp:precise. MATLAB builds use the separate complex API (-R2017b).
+%   with optimisation, never with fast math and never with fused multiply-add:
+%   GCC and Clang (Octave, MinGW-w64, macOS, Linux) get -ffp-contract=off;
+%   Microsoft's compiler gets /fp:precise and no /arch option, so it neither
+%   contracts (its default since Visual Studio 2022) nor has FMA instructions
+%   to contract into (on older versions), and builds the portable ISO C++
+%   path. MATLAB builds use the separate complex API (-R2017b).
 %
 %   Example (MATLAB or Octave, in this folder)
 %     build_modules
@@ -28,30 +37,33 @@ function folder = build_modules(folder)
     mkdir(folder);
   end
   in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
-  common = cpp_files(fullfile(root, 'common'));
+  modules = find_modules(root);
 
-  % A module is an entry <name>_mex.cpp, linked with the kernels beside it.
+  % Every source any module needs, each once.
+  sources = {};
+  for m = modules
+    sources = [sources, m.entry, m.kernels]; %#ok<AGROW>
+  end
+  sources = unique(sources);
+  objects_dir = tempname();
+  mkdir(objects_dir);
+  cleanup = onCleanup(@() remove_folder(objects_dir));
+  if in_octave
+    tool = octave_tool(root);
+  else
+    tool = matlab_tool(root);
+  end
+  objects = cellfun(@(s) object_of(root, objects_dir, s, tool.object_ext), sources, 'UniformOutput', false);
+  fprintf('compiling %d sources\n', numel(sources));
+  tool.compile(sources, objects);
+
   built = {};
-  for part = {'refocus', 'entropy'}
-    dir_name = fullfile(root, part{1});
-    for entry = cpp_files(dir_name)
-      [~, base] = fileparts(entry{1});
-      if numel(base) <= 4 || ~strcmp(base(end - 3:end), '_mex')
-        continue;
-      end
-      module = base(1:end - 4);
-      kernels = cpp_files(dir_name);
-      kernels = kernels(cellfun(@isempty, regexp(kernels, '_mex\.cpp$', 'once')));
-      sources = [entry, kernels, common];
-      fprintf('building %s\n', module);
-      if in_octave
-        build_octave(root, folder, module, sources);
-      else
-        build_matlab(root, folder, module, sources);
-      end
-      copyfile(fullfile(dir_name, [module '.m']), folder);
-      built{end + 1} = module; %#ok<AGROW>
-    end
+  for m = modules
+    needed = cellfun(@(s) objects{strcmp(sources, s)}, [m.entry, m.kernels], 'UniformOutput', false);
+    fprintf('linking %s\n', m.name);
+    tool.link(folder, m.name, needed);
+    copyfile(fullfile(m.folder, [m.name '.m']), folder);
+    built{end + 1} = m.name; %#ok<AGROW>
   end
   for helper = [m_files(fullfile(root, 'matlab')), m_files(fullfile(root, 'demo'))]
     copyfile(helper{1}, folder);
@@ -59,26 +71,167 @@ function folder = build_modules(folder)
   fprintf('built %s into %s\nuse: addpath(''%s'')\n', strjoin(built, ', '), folder, folder);
 end
 
-function build_octave(root, folder, module, sources)
-  % Octave's mex takes its compiler flags from the environment.
-  saved = getenv('CXXFLAGS');
-  flags = strtrim(mkoctfile('-p', 'CXXFLAGS'));
-  flags = regexprep(flags, '(-ffast-math|-Ofast|-ffp-contract=\S+)', '');
-  setenv('CXXFLAGS', [flags ' -O3 -std=c++17 -ffp-contract=off']);
-  cleanup = onCleanup(@() setenv('CXXFLAGS', saved));
-  [~, status] = mkoctfile('--mex', ['-I' root], '-o', fullfile(folder, [module '.mex']), sources{:});
-  if status ~= 0
-    error('build_modules:failed', 'build_modules: building %s failed.', module);
+function folders = kernel_folders(module_folder)
+  % The kernel folders a module needs besides its own folder and common/.
+  needs = struct('sweep', {{'refocus', 'entropy'}});
+  folders = {};
+  if isfield(needs, module_folder)
+    folders = needs.(module_folder);
   end
 end
 
-function build_matlab(root, folder, module, sources)
-  if ispc
-    flags = {'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:precise', 'OPTIMFLAGS=/O2 /DNDEBUG'};
+function modules = find_modules(root)
+  % Every <name>_mex.cpp in a folder directly below the root; the folder's
+  % other sources are its kernels.
+  modules = struct('name', {}, 'folder', {}, 'entry', {}, 'kernels', {});
+  listing = dir(root);
+  for d = sort({listing([listing.isdir]).name})
+    part = d{1};
+    if part(1) == '.'
+      continue;
+    end
+    for entry = cpp_files(fullfile(root, part))
+      [~, base] = fileparts(entry{1});
+      if numel(base) <= 4 || ~strcmp(base(end - 3:end), '_mex')
+        continue;
+      end
+      kernels = {};
+      for k = [{part}, kernel_folders(part), {'common'}]
+        kernels = [kernels, kernel_files(fullfile(root, k{1}))]; %#ok<AGROW>
+      end
+      modules(end + 1) = struct('name', base(1:end - 4), 'folder', fullfile(root, part), ... %#ok<AGROW>
+                                'entry', entry{1}, 'kernels', {kernels});
+    end
+  end
+end
+
+function object = object_of(root, objects_dir, source, ext)
+  % Named after the source's path, so that equal names in two folders differ.
+  relative = source(numel(root) + 2:end);
+  [part, base] = fileparts(relative);
+  object = fullfile(objects_dir, [strrep(part, filesep, '_') '__' base ext]);
+end
+
+function tool = octave_tool(root)
+  % Octave's mex takes its compiler flags from the environment, which the
+  % compilers started here inherit.
+  flags = strtrim(mkoctfile('-p', 'CXXFLAGS'));
+  flags = regexprep(flags, '(-ffast-math|-Ofast|-ffp-contract=\S+)', '');
+  flags = [flags ' -O3 -std=c++17 -ffp-contract=off'];
+  tool.object_ext = '.o';
+  tool.compile = @(sources, objects) octave_compile(root, flags, sources, objects);
+  tool.link = @(folder, module, objects) octave_link(flags, folder, module, objects);
+end
+
+function octave_compile(root, flags, sources, objects)
+  saved = getenv('CXXFLAGS');
+  setenv('CXXFLAGS', flags);
+  restore = onCleanup(@() setenv('CXXFLAGS', saved));
+  % The program behind Octave's mkoctfile function (a name MATLAB cannot parse).
+  config = @(key) feval('__octave_config_info__', key);
+  script = fullfile(config('bindir'), ['mkoctfile' config('EXEEXT')]);
+  commands = cellfun(@(s, o) sprintf('"%s" --mex -c "-I%s" "%s" -o "%s"', script, root, s, o), ...
+                     sources, objects, 'UniformOutput', false);
+  if isunix()
+    % Largest first, so that the longest compilations do not start last.
+    sizes = cellfun(@(f) getfield(dir(f), 'bytes'), sources);
+    [~, order] = sort(sizes, 'descend');
+    run_parallel(commands(order), max(1, nproc()));
+  else
+    for i = 1:numel(commands)
+      [status, output] = system(commands{i});
+      check_status(status, output, commands{i});
+    end
+  end
+end
+
+function run_parallel(commands, jobs)
+  % Up to `jobs` compilers at a time, each writing into its own log.
+  logs = cellfun(@(c) [tempname() '.log'], commands, 'UniformOutput', false);
+  running = zeros(0, 2);  % pid, command index
+  next = 1;
+  failed = 0;
+  while (next <= numel(commands) || ~isempty(running)) && failed == 0
+    while next <= numel(commands) && rows(running) < jobs
+      pid = system(sprintf('%s > "%s" 2>&1', commands{next}, logs{next}), false, 'async');
+      running(end + 1, :) = [pid, next]; %#ok<AGROW>
+      next = next + 1;
+    end
+    [pid, status] = waitpid(-1);
+    at = find(running(:, 1) == pid);
+    if isempty(at)
+      continue;
+    end
+    i = running(at, 2);
+    running(at, :) = [];
+    if ~WIFEXITED(status) || WEXITSTATUS(status) ~= 0
+      failed = i;
+    end
+  end
+  for k = 1:rows(running)
+    waitpid(running(k, 1));
+  end
+  for i = 1:numel(logs)
+    if exist(logs{i}, 'file')
+      text = fileread(logs{i});
+      if i == failed
+        fprintf('%s', text);
+      end
+      delete(logs{i});
+    end
+  end
+  if failed
+    error('build_modules:failed', 'build_modules: compiling %s failed.', commands{failed});
+  end
+end
+
+function check_status(status, output, command)
+  if status ~= 0
+    fprintf('%s', output);
+    error('build_modules:failed', 'build_modules: %s failed.', command);
+  end
+end
+
+function octave_link(flags, folder, module, objects)
+  saved = getenv('CXXFLAGS');
+  setenv('CXXFLAGS', flags);
+  restore = onCleanup(@() setenv('CXXFLAGS', saved));
+  [output, status] = mkoctfile('--mex', '-o', fullfile(folder, [module '.mex']), objects{:});
+  check_status(status, output, ['linking ' module]);
+end
+
+function tool = matlab_tool(root)
+  config = mex.getCompilerConfigurations('C++', 'Selected');
+  if ~isempty(config) && ~isempty(strfind(config.Manufacturer, 'Microsoft'))
+    flags = {'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:precise', 'OPTIMFLAGS=/O2 /DNDEBUG', '-DLF_PORTABLE'};
+    tool.object_ext = '.obj';
   else
     flags = {'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off', 'CXXOPTIMFLAGS=-O3 -DNDEBUG'};
+    tool.object_ext = '.o';
+    if ispc
+      tool.object_ext = '.obj';
+    end
   end
-  mex('-R2017b', flags{:}, ['-I' root], '-outdir', folder, '-output', module, sources{:});
+  tool.compile = @(sources, objects) matlab_compile(root, flags, sources, objects);
+  tool.link = @(folder, module, objects) mex('-R2017b', flags{:}, '-outdir', folder, '-output', module, objects{:});
+end
+
+function matlab_compile(root, flags, sources, objects)
+  % mex -c names the object after the source: one folder per object keeps
+  % equal names apart until it is moved to its own name.
+  for i = 1:numel(sources)
+    [objects_dir, name] = fileparts(objects{i});
+    out = fullfile(objects_dir, name);
+    mkdir(out);
+    mex('-R2017b', '-c', flags{:}, ['-I' root], '-outdir', out, sources{i});
+    made = [dir(fullfile(out, '*.obj')); dir(fullfile(out, '*.o'))];
+    movefile(fullfile(out, made(1).name), objects{i});
+  end
+end
+
+function files = kernel_files(dir_name)
+  files = cpp_files(dir_name);
+  files = files(cellfun(@isempty, regexp(files, '_mex\.cpp$', 'once')));
 end
 
 function files = cpp_files(dir_name)
@@ -89,4 +242,13 @@ end
 function files = m_files(dir_name)
   listing = dir(fullfile(dir_name, '*.m'));
   files = cellfun(@(name) fullfile(dir_name, name), sort({listing.name}), 'UniformOutput', false);
+end
+
+function remove_folder(folder)
+  if exist(folder, 'dir')
+    if exist('OCTAVE_VERSION', 'builtin') ~= 0
+      confirm_recursive_rmdir(false, 'local');
+    end
+    rmdir(folder, 's');
+  end
 end

@@ -36,9 +36,22 @@
 #if LF_GNU
 #define LF_TARGET(isa) __attribute__((target(isa)))
 #define LF_PRINTF_LIKE(format_at, args_at) __attribute__((format(printf, format_at, args_at)))
+#define LF_ALWAYS_INLINE inline __attribute__((always_inline))
+#define LF_RESTRICT __restrict
 #else
 #define LF_TARGET(isa)
 #define LF_PRINTF_LIKE(format_at, args_at)
+#define LF_ALWAYS_INLINE inline
+#define LF_RESTRICT
+#endif
+
+// A hint that the line at `address` (an integer) will be read soon; never
+// dereferenced. A macro: GCC deems a function around the builtin free of side
+// effects and drops calls to it before inlining them.
+#if LF_GNU
+#define LF_PREFETCH(address) __builtin_prefetch(reinterpret_cast<const char*>(address), 0, 1)
+#else
+#define LF_PREFETCH(address) static_cast<void>(address)
 #endif
 
 // a * b, or false when the product does not fit 64 bits.

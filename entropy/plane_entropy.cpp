@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "common/portable.h"
+#include "common/vector_paths.h"
 #include "entropy/angular_bins.h"
 
 void make_entropy_terms(EntropyTerms& terms, int64_t angular_size) {
@@ -39,7 +41,7 @@ float pixel_entropy(const double* plane, int64_t height, int64_t C, int64_t r, i
   float sum = 0.0f;
   for (int word = 0; word < kBins / 64; ++word) {
     for (uint64_t bits = pixel.occupied[word]; bits != 0; bits &= bits - 1) {
-      const int bin = 64 * word + __builtin_ctzll(bits);
+      const int bin = 64 * word + lf_lowest_bit(bits);
       sum = sum + term_of(terms, pixel.counts[bin]);
       pixel.counts[bin] = 0;
     }
@@ -70,7 +72,7 @@ void plane_entropy_baseline(BinRule rule, const double* plane, int64_t rows, int
 
 void plane_entropy(EntropyPath path, BinRule rule, const double* plane, int64_t rows, int64_t cols,
                    int64_t angular_size, const EntropyTerms& terms, double* map, MapUpdate update) {
-#if defined(__x86_64__)
+#if LF_X86_PATHS
   if (path == EntropyPath::avx512 && angular_size <= kLaneMaxBlock) {
     plane_entropy_avx512(rule, plane, rows, cols, angular_size, terms, map, update);
     return;
@@ -88,12 +90,9 @@ void plane_entropy(EntropyPath path, BinRule rule, const double* plane, int64_t 
 bool entropy_path_available(EntropyPath path) {
   switch (path) {
     case EntropyPath::baseline: return true;
-#if defined(__x86_64__)
-    case EntropyPath::avx2: return __builtin_cpu_supports("avx2");
-    case EntropyPath::avx512:
-      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-             __builtin_cpu_supports("avx512vbmi") &&
-             __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq");
+#if LF_X86_PATHS
+    case EntropyPath::avx2: return path_available(VectorPath::avx2);
+    case EntropyPath::avx512: return path_available(VectorPath::avx512);
 #else
     default: return false;
 #endif

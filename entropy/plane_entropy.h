@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "common/natural_log.h"
+#include "common/portable.h"
 #include "entropy/entropy_paths.h"
 
 enum class BinRule { rounded, truncated };
@@ -69,7 +70,7 @@ void plane_entropy(EntropyPath path, BinRule rule, const double* plane, int64_t 
 void plane_entropy_baseline(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
                             const EntropyTerms& terms, double* map, MapUpdate update);
 
-#if defined(__x86_64__)
+#if LF_X86_PATHS
 // The vector paths, for 1 <= C <= kLaneMaxBlock (a run of C^2 equal bins must
 // fit a byte): 64 pixels of a column at once with AVX-512, 32 with AVX2.
 constexpr int64_t kLaneMaxBlock = 15;

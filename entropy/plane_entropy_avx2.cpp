@@ -13,7 +13,7 @@
 // - summands are fetched by gathering from the per-count table.
 #include "entropy/plane_entropy.h"
 
-#if defined(__x86_64__)
+#if LF_X86_PATHS
 
 #include <immintrin.h>
 
@@ -22,7 +22,7 @@
 
 #include "entropy/sorting_network.h"
 
-#define LF_AVX2 __attribute__((target("avx2")))
+#define LF_AVX2 LF_TARGET("avx2")
 
 namespace {
 

@@ -14,7 +14,7 @@
 //   memory order, and only then sorted and summed group by group.
 #include "entropy/plane_entropy.h"
 
-#if defined(__x86_64__)
+#if LF_X86_PATHS
 
 // GCC 12 warns inside its own intrinsics, whose "undefined" vectors are
 // deliberately self-initialised.
@@ -30,7 +30,7 @@
 
 #include "entropy/sorting_network.h"
 
-#define LF_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512dq,avx512vbmi")))
+#define LF_AVX512 LF_TARGET("avx512f,avx512bw,avx512vl,avx512dq,avx512vbmi")
 
 namespace {
 

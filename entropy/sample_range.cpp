@@ -5,10 +5,11 @@
 // as much memory as the kernel itself, so it goes at the width of the path.
 #include "entropy/sample_range.h"
 
+#include "common/portable.h"
 #include "common/remapped_light_field.h"
 #include "entropy/entropy_paths.h"
 
-#if defined(__x86_64__)
+#if LF_X86_PATHS
 #include <immintrin.h>
 #endif
 
@@ -33,7 +34,7 @@ bool any_outside_scalar(const double* s, int64_t begin, int64_t end, SampleRange
   return outside != 0;
 }
 
-#if defined(__x86_64__)
+#if LF_X86_PATHS
 
 // Ordered comparisons: a NaN fails both and counts as outside.
 bool any_outside_sse2(const double* s, int64_t n, SampleRange range) {
@@ -48,7 +49,7 @@ bool any_outside_sse2(const double* s, int64_t n, SampleRange range) {
   return _mm_movemask_pd(inside) != 3 || any_outside_scalar(s, i, n, range);
 }
 
-__attribute__((target("avx2"))) bool any_outside_avx2(const double* s, int64_t n, SampleRange range) {
+LF_TARGET("avx2") bool any_outside_avx2(const double* s, int64_t n, SampleRange range) {
   const __m256d above = _mm256_set1_pd(range.above), below = _mm256_set1_pd(range.below);
   __m256d inside = _mm256_castsi256_pd(_mm256_set1_epi32(-1));
   int64_t i = 0;
@@ -61,7 +62,7 @@ __attribute__((target("avx2"))) bool any_outside_avx2(const double* s, int64_t n
   return _mm256_movemask_pd(inside) != 0xF || any_outside_scalar(s, i, n, range);
 }
 
-__attribute__((target("avx512f"))) bool any_outside_avx512(const double* s, int64_t n, SampleRange range) {
+LF_TARGET("avx512f") bool any_outside_avx512(const double* s, int64_t n, SampleRange range) {
   const __m512d above = _mm512_set1_pd(range.above), below = _mm512_set1_pd(range.below);
   __mmask8 inside = 0xFF;
   int64_t i = 0;
@@ -76,7 +77,7 @@ __attribute__((target("avx512f"))) bool any_outside_avx512(const double* s, int6
 #endif
 
 bool any_outside(EntropyPath path, const double* s, int64_t n, SampleRange range) {
-#if defined(__x86_64__)
+#if LF_X86_PATHS
   switch (path) {
     case EntropyPath::avx512: return any_outside_avx512(s, n, range);
     case EntropyPath::avx2: return any_outside_avx2(s, n, range);

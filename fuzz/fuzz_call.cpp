@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 
+#include "common/portable.h"
 #include "fuzz/mex_stub.h"
 
 namespace {
@@ -495,12 +496,12 @@ bool samples_within(const double* samples, uint64_t count, float low, float high
   return true;
 }
 
-unsigned __int128 elements(std::initializer_list<int64_t> sizes) {
-  unsigned __int128 n = 1;
-  for (int64_t s : sizes) {
+uint64_t elements(std::initializer_list<int64_t> sizes) {
+  for (int64_t s : sizes)
     if (s <= 0) return 0;
-    n *= static_cast<unsigned __int128>(s);
-  }
+  uint64_t n = 1;
+  for (int64_t s : sizes)
+    if (!lf_mul_u64(n, static_cast<uint64_t>(s), &n)) return UINT64_MAX;
   return n;
 }
 
@@ -533,8 +534,8 @@ int run_fuzz_call(const ModuleSpec& module, const uint8_t* data, size_t size) {
     if (role == Role::Size || role == Role::Real) continue;
     uint64_t needed = in.u8() % 64;
     if ((role == Role::Source || role == Role::Written) && scalars_ok && nrhs == required) {
-      const unsigned __int128 n = module.needed(call, i);
-      needed = n > module.max_elements ? module.max_elements + 1 : static_cast<uint64_t>(n);
+      const uint64_t n = module.needed(call, i);
+      needed = n > module.max_elements ? module.max_elements + 1 : n;
     }
     if (role == Role::Ignored && (in.u8() & 1)) {
       inputs[i] = {decode_scalar_input(in, builder), role, "scalar"};

@@ -37,9 +37,9 @@ struct Verdict {
 struct ModuleSpec {
   const char* name;
   std::vector<Role> roles;
-  // Elements that array input `input` needs for the call's scalars, exact
-  // (sizes that no array could hold stay representable).
-  unsigned __int128 (*needed)(const Call& call, int input);
+  // Elements that array input `input` needs for the call's scalars: exact,
+  // or UINT64_MAX for a need beyond 64 bits, which no array could hold.
+  uint64_t (*needed)(const Call& call, int input);
   // Module rules beyond classes, counts and sharing. `arrays_ok` says every
   // array input is a real full double array holding what it needs, so that
   // rules on the data may look at it; otherwise they go into `possible`.
@@ -58,5 +58,6 @@ int run_fuzz_call(const ModuleSpec& module, const uint8_t* data, size_t size);
 // strictly between `low` and `high` (NaN never does).
 bool samples_within(const double* samples, uint64_t count, float low, float high);
 
-// The product of sizes as an element count: none when any size is not positive.
-unsigned __int128 elements(std::initializer_list<int64_t> sizes);
+// The product of sizes as an element count: none when any size is not
+// positive, UINT64_MAX when the product does not fit 64 bits.
+uint64_t elements(std::initializer_list<int64_t> sizes);

@@ -7,7 +7,7 @@ namespace {
 
 uint16_t size_input(const Call& call, int i) { return scalar_arg<uint16_t>(call.value[i]); }
 
-unsigned __int128 needed(const Call& call, int input) {
+uint64_t needed(const Call& call, int input) {
   const int64_t cols = size_input(call, 0), rows = size_input(call, 1), C = size_input(call, 2);
   return input >= 6 ? elements({rows, cols}) : elements({rows, C, cols, C, 3});
 }

@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/portable.h"
 #include "common/remapped_light_field.h"
+#include "common/vector_paths.h"
 #include "refocus/refocus_paths.h"
 #include "refocus/refocus_region.h"
+#include "refocus/refocus_vector.h"
 
 namespace {
 
@@ -20,52 +23,6 @@ inline int64_t clamp_index(double f, int64_t bound) {
   if (f >= static_cast<double>(bound)) return bound - 1;
   return static_cast<int64_t>(f);
 }
-
-// Everything below is instantiated once per instruction set (W doubles per
-// vector) and inlined into that set's entry, so the compiler emits each
-// path's own instructions from the same plain vector code. No vector ever
-// crosses a call, so the warning that 256-bit vectors change the calling
-// convention outside AVX code does not apply.
-#define LF_INLINE inline __attribute__((always_inline))
-// Loops over the W vectors of a transpose must unroll, or the vectors live in
-// memory instead of registers; -O2 does not unroll them by itself.
-#define LF_EACH_LANE _Pragma("GCC unroll 8")
-#pragma GCC diagnostic ignored "-Wpsabi"
-
-template <int W> struct VecOf;
-template <> struct VecOf<2> { typedef double type __attribute__((vector_size(16))); };
-template <> struct VecOf<4> { typedef double type __attribute__((vector_size(32))); };
-template <int W> using Vec = typename VecOf<W>::type;
-
-template <int W> LF_INLINE Vec<W> load(const double* p) {
-  Vec<W> x;
-  __builtin_memcpy(&x, p, sizeof x);
-  return x;
-}
-template <int W> LF_INLINE void store(double* p, Vec<W> x) { __builtin_memcpy(p, &x, sizeof x); }
-
-// In-register transpose of W vectors of W lanes: lane l of vector i goes to
-// lane i of vector l.
-template <int W> struct Transpose;
-template <> struct Transpose<2> {
-  static LF_INLINE void run(Vec<2>* x) {
-    const Vec<2> a = x[0], b = x[1];
-    x[0] = __builtin_shufflevector(a, b, 0, 2);
-    x[1] = __builtin_shufflevector(a, b, 1, 3);
-  }
-};
-template <> struct Transpose<4> {
-  static LF_INLINE void run(Vec<4>* x) {
-    const Vec<4> t0 = __builtin_shufflevector(x[0], x[1], 0, 4, 2, 6);
-    const Vec<4> t1 = __builtin_shufflevector(x[0], x[1], 1, 5, 3, 7);
-    const Vec<4> t2 = __builtin_shufflevector(x[2], x[3], 0, 4, 2, 6);
-    const Vec<4> t3 = __builtin_shufflevector(x[2], x[3], 1, 5, 3, 7);
-    x[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
-    x[1] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
-    x[2] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
-    x[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
-  }
-};
 
 // Working memory, on the stack and fixed whatever the sizes (about 110 KB):
 // a tile of rows times the offsets v of one chunk is at most kEntries pairs.
@@ -226,7 +183,7 @@ LF_INLINE void lines_of(const double* p, int64_t count, uintptr_t* first, int64_
 
 LF_INLINE void prefetch_some(uintptr_t& p, int64_t& left, int64_t count) {
   count = std::min(left, count);
-  for (int64_t e = 0; e < count; ++e) __builtin_prefetch(reinterpret_cast<const char*>(p + 64 * e), 0, 1);
+  for (int64_t e = 0; e < count; ++e) LF_PREFETCH(p + 64 * e);
   p += static_cast<uintptr_t>(64 * count);
   left -= count;
 }
@@ -315,7 +272,7 @@ template <int W, int NV> LF_INLINE void refocus_column(const Geometry& g, const 
 // pixels, C = 9: about 73 ms on the AVX2 path, 105 ms on SSE2, against about
 // 600 ms for the literal loops and 41 ms for a plain copy of the source.
 template <int W, int NV>
-LF_INLINE void refocus_region_body(const double* __restrict source, uint16_t cols_in, uint16_t rows_in,
+LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t cols_in, uint16_t rows_in,
                                    uint16_t angular_size, uint16_t angular_radius, double alpha,
                                    const RefocusRegion& region) {
   Geometry g;
@@ -331,8 +288,8 @@ LF_INLINE void refocus_region_body(const double* __restrict source, uint16_t col
   if (region.r_end <= region.r_begin || region.c_end <= region.c_begin) return;
   const double block = static_cast<double>(static_cast<int32_t>(g.C * g.C));
   const int64_t offsets = 2 * g.D + 1;
-  double* __restrict destination = region.destination;
-  double* __restrict image = region.image;
+  double* LF_RESTRICT destination = region.destination;
+  double* LF_RESTRICT image = region.image;
 
   RowTable t;
   if (offsets * kMinTile <= kEntries) {
@@ -422,8 +379,8 @@ LF_INLINE void refocus_region_body(const double* __restrict source, uint16_t col
 }
 
 template <int W, int NV>
-LF_INLINE void refocus_body(const double* __restrict source, double* __restrict destination,
-                            double* __restrict image, uint16_t cols_in, uint16_t rows_in, uint16_t angular_size,
+LF_INLINE void refocus_body(const double* LF_RESTRICT source, double* LF_RESTRICT destination,
+                            double* LF_RESTRICT image, uint16_t cols_in, uint16_t rows_in, uint16_t angular_size,
                             uint16_t angular_radius, double alpha) {
   const int64_t rows = rows_in, cols = cols_in, C = angular_size;
   RefocusRegion whole;
@@ -447,9 +404,9 @@ void refocus_baseline(const double* source, double* destination, double* image, 
   refocus_body<2, NV>(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
 }
 
-#if defined(__x86_64__)
+#if LF_X86_PATHS
 template <int NV>
-__attribute__((target("avx2"))) void refocus_avx2(const double* source, double* destination, double* image,
+LF_TARGET("avx2") void refocus_avx2(const double* source, double* destination, double* image,
                                                   uint16_t cols, uint16_t rows, uint16_t angular_size,
                                                   uint16_t angular_radius, double alpha) {
   refocus_body<4, NV>(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
@@ -462,7 +419,7 @@ struct Copy {
   int side;  // 0: any size
   Kernel baseline, avx2;
 };
-#if defined(__x86_64__)
+#if LF_X86_PATHS
 #define LF_COPY(side) {side, refocus_baseline<side>, refocus_avx2<side>}
 #else
 #define LF_COPY(side) {side, refocus_baseline<side>, nullptr}
@@ -485,11 +442,9 @@ Kernel kernel_for(RefocusPath path, uint16_t angular_size, uint16_t angular_radi
 bool refocus_path_available(RefocusPath path) {
   switch (path) {
     case RefocusPath::baseline: return true;
-#if defined(__x86_64__)
-    case RefocusPath::avx2: return __builtin_cpu_supports("avx2");
-#endif
-    default: return false;
+    case RefocusPath::avx2: return path_available(VectorPath::avx2);
   }
+  return false;
 }
 
 const char* refocus_path_name(RefocusPath path) {
@@ -526,9 +481,9 @@ void refocus_region_baseline(const double* source, uint16_t cols, uint16_t rows,
   refocus_region_body<2, NV>(source, cols, rows, angular_size, angular_radius, alpha, region);
 }
 
-#if defined(__x86_64__)
+#if LF_X86_PATHS
 template <int NV>
-__attribute__((target("avx2"))) void refocus_region_avx2(const double* source, uint16_t cols, uint16_t rows,
+LF_TARGET("avx2") void refocus_region_avx2(const double* source, uint16_t cols, uint16_t rows,
                                                          uint16_t angular_size, uint16_t angular_radius,
                                                          double alpha, const RefocusRegion& region) {
   refocus_region_body<4, NV>(source, cols, rows, angular_size, angular_radius, alpha, region);
@@ -541,7 +496,7 @@ struct RegionCopy {
   int side;
   RegionKernel baseline, avx2;
 };
-#if defined(__x86_64__)
+#if LF_X86_PATHS
 #define LF_REGION_COPY(side) {side, refocus_region_baseline<side>, refocus_region_avx2<side>}
 #else
 #define LF_REGION_COPY(side) {side, refocus_region_baseline<side>, nullptr}

@@ -2,12 +2,14 @@
 # Every test: installs what is missing, builds the modules and the tests, runs
 # them; runs the kernel tests and the Octave tests again with the modules built
 # with ASan and UBSan; runs the kernel tests built for 64-bit Arm under qemu;
-# then runs each module's fuzz target for a bounded time, and the threaded
-# sweep's kernel tests under ThreadSanitizer.
+# runs each module's fuzz target for a bounded time; the threaded sweep's
+# kernel tests under ThreadSanitizer; then the kernel tests and seed-corpus
+# replays of the strict ISO build, of the MinGW-w64 build under wine and of
+# the clang build for 64-bit Arm under qemu. Each step prints its time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh cmake make g++ libgtest-dev octave liboctave-dev clang libclang-rt-14-dev \
-  g++-aarch64-linux-gnu qemu-user
+  g++-aarch64-linux-gnu qemu-user g++-mingw-w64-x86-64-posix wine64
 jobs=$(nproc)
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
@@ -54,3 +56,20 @@ done
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLF_TSAN=ON
 cmake --build build-tsan -j "$jobs" --target kernel_tests
 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/kernel_tests --gtest_filter='Path/SweepPaths.*'
+
+# Cross and strict builds: kernels, kernel tests and the fuzz targets' checks
+# replayed on their seed corpora; no modules (no host to load them).
+step() {
+  local name=$1 started=$SECONDS
+  shift
+  cmake -S . -B "build-$name" -DCMAKE_BUILD_TYPE=Release -DLF_BUILD_MEX=OFF "$@" > /dev/null
+  cmake --build "build-$name" -j "$jobs"
+  ctest --test-dir "build-$name" --output-on-failure -j "$jobs"
+  echo "step $name: $((SECONDS - started)) s"
+}
+# ISO C++17 with every extension off, standing in for Microsoft's compiler.
+step strict -DLF_STRICT=ON
+# 64-bit Windows: MinGW-w64 GCC, every x86 path this CPU has, under wine.
+step mingw -DCMAKE_TOOLCHAIN_FILE=cmake/x86_64-w64-mingw32.cmake
+# clang for 64-bit Arm, standing in for Apple's clang on arm64 Macs, under qemu.
+step aarch64-clang -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu-clang.cmake

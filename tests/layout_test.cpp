@@ -33,7 +33,8 @@ TEST(ScalarArg, Uint16ReducesModulo65536) {
 }
 
 // Every index of the last element of each plane, and of the last row and
-// column of blocks, against 128-bit arithmetic. The sizes reach indices past
+// column of blocks, against unsigned 64-bit arithmetic, exact here since every
+// size is below 2^16 and so a plane's 65535^4 at most is below 2^64. The sizes reach indices past
 // 2^31 and 2^32 but keep 3 * P below 2^63: an array with more elements could
 // not exist, and a view of it would overflow (the 16-bit maximum, 65535 for
 // all three sizes, gives 3 * 65535^4 > 2^64).
@@ -44,8 +45,9 @@ TEST(Layout, IndicesBeyond32BitsMatchWideArithmetic) {
   };
   for (const auto& z : sizes) {
     const RemappedLightField f{nullptr, z.rows, z.cols, z.C};
-    const __int128 C = z.C, height = __int128{z.rows} * C, plane = height * z.cols * C;
-    ASSERT_LT(3 * plane, __int128{INT64_MAX}) << z.rows << " " << z.cols << " " << z.C;
+    const uint64_t C = static_cast<uint64_t>(z.C), height = static_cast<uint64_t>(z.rows) * C,
+                   plane = height * static_cast<uint64_t>(z.cols) * C;
+    ASSERT_LT(plane, uint64_t{INT64_MAX} / 3) << z.rows << " " << z.cols << " " << z.C;
     EXPECT_EQ(rlf_elements(z.rows, z.cols, z.C), static_cast<uint64_t>(3 * plane));
     const int64_t rs[] = {0, z.rows - 1}, cs[] = {0, z.cols - 1}, as[] = {0, z.C - 1};
     for (int64_t r : rs)
@@ -53,8 +55,10 @@ TEST(Layout, IndicesBeyond32BitsMatchWideArithmetic) {
         for (int64_t a : as)
           for (int64_t b : as)
             for (int64_t k = 0; k < 3; ++k) {
-              const __int128 want = (r * C + a) + (c * C + b) * height + k * plane;
-              EXPECT_EQ(__int128{rlf_index(f, r, c, a, b, k)}, want)
+              const uint64_t ur = static_cast<uint64_t>(r), uc = static_cast<uint64_t>(c),
+                             ua = static_cast<uint64_t>(a), ub = static_cast<uint64_t>(b), uk = static_cast<uint64_t>(k);
+              const uint64_t want = (ur * C + ua) + (uc * C + ub) * height + uk * plane;
+              EXPECT_EQ(rlf_index(f, r, c, a, b, k), static_cast<int64_t>(want))
                   << z.rows << "x" << z.cols << " C " << z.C << " at " << r << "," << c << "," << a << "," << b
                   << "," << k;
             }
