@@ -11,10 +11,11 @@ LF_TARGET_BEGIN("avx2")
 #include "entropy/plane_entropy_lanes.h"
 namespace {
 
-// Packs work within 16-byte blocks, which is the order lane_of describes.
 inline Bytes pack_bins(Dwords a, Dwords b, Dwords c, Dwords d) {
-  return (Bytes)_mm256_packus_epi16(_mm256_packus_epi32((__m256i)a, (__m256i)b),
-                                    _mm256_packus_epi32((__m256i)c, (__m256i)d));
+  const __m256i packed = _mm256_packus_epi16(_mm256_packus_epi32((__m256i)a, (__m256i)b),
+                                             _mm256_packus_epi32((__m256i)c, (__m256i)d));
+  // Packs work within 16-byte blocks: dword m of the result holds samples 4m .. 4m + 3 of 4(m % 2) + m / 2.
+  return (Bytes)_mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
 }
 
 #define LF_GATHER_TERMS

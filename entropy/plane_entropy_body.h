@@ -1,13 +1,13 @@
 // The vector body of the per-plane entropy engine, written once over the thin
 // vector type of plane_entropy_lanes.h and compiled by each instruction-set
 // file, which first defines:
-//   pack_bins(d0, d1, d2, d3): the low bytes of four dword vectors, sample t
-//     of the four in byte lane_of(t);
+//   pack_bins(d0, d1, d2, d3): the low bytes of four dword vectors, in order;
 //   with LF_TABLE_BYTES defined, table_lookup(table, index, acc): the lanes
 //     whose index is below LF_TABLE_BYTES take table[index], the others keep
-//     acc (without it, bytes move one by one);
+//     acc;
 //   with LF_GATHER_TERMS defined, gather_terms(table, index): table[index]
 //     per dword.
+//   Without either, summands are looked up one lane at a time.
 //
 // Reorganised against the definition, bits unchanged:
 // - kLanes pixels of a column at once, one per byte lane; a sample's bin
@@ -30,23 +30,18 @@ constexpr int kTableBytes = LF_TABLE_BYTES;
 #else
 constexpr int kTableBytes = 0;
 #endif
-constexpr int kMaxPieces = kTableBytes > 0 ? (kLanes * kLaneMaxBlock + kTableBytes - 1) / kTableBytes : 1;
 // Binned samples of one chunk of rows of a column, kLanes bytes per angular
 // sample and group, on the stack. A chunk that takes all rows reads the plane
 // in one straight pass; here that is all rows up to 1536 at C = 9.
 constexpr int64_t kChunkBytes = 128 * 1024;
 
-// Per-call constants: where each lane finds its bins, and the summand bytes.
+// Per-call constants.
 struct Plan {
   int64_t C;
   int samples;  // C^2
-  int block_pieces, term_pieces;
+  int term_pieces;
   SampleRange range;
-  // Pixel p of a group sits in lane lane_of(p); its angular row a is byte
-  // source[a][lane] of its block column's binned samples, which is byte
-  // local[a][piece][lane] of table piece `piece` (255 in the other pieces).
-  uint16_t source[kLaneMaxBlock][kLanes];
-  alignas(64) uint8_t local[kLaneMaxBlock][kMaxPieces][kLanes];
+  uint8_t float_of_pixel[kLanes];          // where widen puts pixel p (in lane p)
   alignas(64) uint8_t term_bytes[4][256];  // byte k of the summand of each count
 };
 
@@ -54,18 +49,8 @@ void make_plan(Plan& plan, int64_t C, const EntropyTerms& terms, SampleRange ran
   plan.C = C;
   plan.samples = static_cast<int>(C * C);
   plan.range = range;
-  plan.block_pieces = kTableBytes > 0 ? static_cast<int>((kLanes * C + kTableBytes - 1) / kTableBytes) : 0;
   plan.term_pieces = kTableBytes > 0 ? (plan.samples + kTableBytes) / kTableBytes : 0;
-  for (int a = 0; a < C; ++a)
-    for (int p = 0; p < kLanes; ++p) {
-      const int sample = p * static_cast<int>(C) + a;
-      const int at = sample / kLanes * kLanes + lane_of(sample % kLanes);
-      plan.source[a][lane_of(p)] = static_cast<uint16_t>(at);
-      for (int piece = 0; piece < kMaxPieces; ++piece) {
-        const int local = at - piece * kTableBytes;
-        plan.local[a][piece][lane_of(p)] = static_cast<uint8_t>(local >= 0 && local < kTableBytes ? local : 255);
-      }
-    }
+  for (int t = 0; t < kLanes; ++t) plan.float_of_pixel[lane_of(t)] = static_cast<uint8_t>(t);
   for (int n = 0; n < 256; ++n) {
     uint32_t bits;
     std::memcpy(&bits, &terms.table[n], sizeof bits);
@@ -97,28 +82,51 @@ inline Bytes bin_samples(const double* p, int64_t count, SampleRange range, Qwor
   return pack_bins(bins[0], bins[1], bins[2], bins[3]);
 }
 
+// Row i of every 16-byte block k: 16 bytes from first + (16k + i) * stride,
+// where first points at row i of block 0.
+inline Bytes load_rows(const uint8_t* first, int64_t stride) {
+  Bytes x;
+  for (int k = 0; k < kBlocks; ++k)
+    std::memcpy(reinterpret_cast<uint8_t*>(&x) + 16 * k, first + 16 * k * stride, 16);
+  return x;
+}
+
 // Bins the kLanes x C samples of one block column of a group (`valid` of them
 // present; the rest, past the last row, are never read and bin as 0) and
-// stores them as C vectors, one per angular row a, one pixel per lane.
+// stores them as C vectors, one per angular row a, pixel p in lane p: each
+// pixel's C bins padded to 16 bytes, then 16 x 16 byte transposes in every
+// block by interleaving bytes, words, dwords and qwords.
 template <BinRule rule>
 void bin_block_column(const double* samples, int64_t valid, const Plan& plan, uint8_t* out, Qwords& inside) {
-  alignas(64) uint8_t packed[kLanes * (kLaneMaxBlock + 1) + kTableBytes];
+  alignas(64) uint8_t packed[kLanes * (kLaneMaxBlock + 1)];
   const int64_t C = plan.C;
   for (int64_t j = 0; j < C; ++j) {
     const int64_t at = kLanes * j;
     store(packed + at, at < valid ? bin_samples<rule>(samples + at, valid - at, plan.range, inside) : Bytes{});
   }
-  // Table pieces reach past the last sample.
-  for (int64_t at = kLanes * C; at < kLanes * C + kTableBytes; at += kLanes) store(packed + at, Bytes{});
-  for (int64_t a = 0; a < C; ++a) {
-    Bytes row = {};
-#if defined(LF_TABLE_BYTES)
-    for (int piece = 0; piece < plan.block_pieces; ++piece)
-      row = table_lookup(packed + piece * kTableBytes, load<Bytes>(plan.local[a][piece]), row);
-#else
-    for (int lane = 0; lane < kLanes; ++lane) row[lane] = packed[plan.source[a][lane]];
-#endif
-    store(out + kLanes * a, row);
+  store(packed + kLanes * C, Bytes{});  // the padding of the last pixels
+  Bytes r[16];
+  for (int i = 0; i < 16; ++i) r[i] = load_rows(packed + i * C, C);
+  Words s[16];
+  for (int i = 0; i < 8; ++i) {
+    s[i] = (Words)interleave<false>(r[2 * i], r[2 * i + 1]);
+    s[i + 8] = (Words)interleave<true>(r[2 * i], r[2 * i + 1]);
+  }
+  Dwords t[16];
+  for (int h = 0; h < 16; h += 8)
+    for (int i = 0; i < 4; ++i) {
+      t[h + i] = (Dwords)interleave<false>(s[h + 2 * i], s[h + 2 * i + 1]);
+      t[h + i + 4] = (Dwords)interleave<true>(s[h + 2 * i], s[h + 2 * i + 1]);
+    }
+  Qwords u[16];
+  for (int g = 0; g < 16; g += 4)
+    for (int i = 0; i < 2; ++i) {
+      u[g + i] = (Qwords)interleave<false>(t[g + 2 * i], t[g + 2 * i + 1]);
+      u[g + i + 2] = (Qwords)interleave<true>(t[g + 2 * i], t[g + 2 * i + 1]);
+    }
+  for (int g = 0; g < 16; g += 2) {
+    if (g < C) store(out + kLanes * g, interleave<false>(u[g], u[g + 1]));
+    if (g + 1 < C) store(out + kLanes * (g + 1), interleave<true>(u[g], u[g + 1]));
   }
 }
 
@@ -148,7 +156,7 @@ template <int... Cs> void sort_fixed(int64_t C, Bytes* x, std::integer_sequence<
 }
 
 // The summands of the counts in `index` (0 where no run ends), in the order
-// of widen: float vector q holds pixels 4 * kBlocks * q onwards.
+// of widen.
 inline void summands(Bytes index, const Plan& plan, const EntropyTerms& terms, Floats (&out)[4]) {
 #if defined(LF_GATHER_TERMS)
   (void)plan;
@@ -170,7 +178,7 @@ inline void summands(Bytes index, const Plan& plan, const EntropyTerms& terms, F
 #else
   (void)plan;
   alignas(64) float lanes[kLanes];
-  for (int p = 0; p < kLanes; ++p) lanes[p] = terms.table[index[lane_of(p)]];
+  for (int t = 0; t < kLanes; ++t) lanes[t] = terms.table[index[lane_of(t)]];
   for (int q = 0; q < 4; ++q) out[q] = load<Floats>(lanes + q * (kLanes / 4));
 #endif
 }
@@ -192,7 +200,8 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
   }
   alignas(64) float entropies[kLanes];
   for (int q = 0; q < 4; ++q) store(entropies + q * (kLanes / 4), sums[q]);
-  for (int64_t p = 0; p < std::min<int64_t>(valid, kLanes); ++p) update_map(map + p, entropies[p] * -1.0f, update);
+  for (int64_t p = 0; p < std::min<int64_t>(valid, kLanes); ++p)
+    update_map(map + p, entropies[plan.float_of_pixel[p]] * -1.0f, update);
 }
 
 template <BinRule rule>

@@ -55,7 +55,7 @@ inline Floats concat(HalfFloats low, HalfFloats high) {
   return concat(low, high, std::make_index_sequence<kLanes / 4>());
 }
 
-// Element e of float vector q of `widen` comes from byte lane lane_of(4 * kBlocks * q + e).
+// Element e of dword vector q of `widen` comes from byte lane lane_of(4 * kBlocks * q + e).
 constexpr int lane_of(int t) { return 16 * ((t / 4) % kBlocks) + 4 * (t / (4 * kBlocks)) + t % 4; }
 
 // Four byte planes, byte k of every lane, assembled into the dwords of four

@@ -11,7 +11,7 @@ constexpr int kLanes = 16;
 
 namespace {
 
-// Saturating narrows keep the order: lane_of is the identity here.
+// Saturating narrows keep the order.
 inline Bytes pack_bins(Dwords a, Dwords b, Dwords c, Dwords d) {
   const uint16x8_t low = vcombine_u16(vqmovun_s32((int32x4_t)a), vqmovun_s32((int32x4_t)b));
   const uint16x8_t high = vcombine_u16(vqmovun_s32((int32x4_t)c), vqmovun_s32((int32x4_t)d));
