@@ -11,6 +11,10 @@ LF_TARGET_BEGIN("avx2")
 #include "entropy/plane_entropy_lanes.h"
 namespace {
 
+inline Floats narrow(Doubles a, Doubles b) {
+  return (Floats)_mm256_set_m128(_mm256_cvtpd_ps((__m256d)b), _mm256_cvtpd_ps((__m256d)a));
+}
+
 inline Bytes pack_bins(Dwords a, Dwords b, Dwords c, Dwords d) {
   const __m256i packed = _mm256_packus_epi16(_mm256_packus_epi32((__m256i)a, (__m256i)b),
                                              _mm256_packus_epi32((__m256i)c, (__m256i)d));
@@ -21,6 +25,12 @@ inline Bytes pack_bins(Dwords a, Dwords b, Dwords c, Dwords d) {
 #define LF_GATHER_TERMS
 inline Floats gather_terms(const float* table, Dwords index) {
   return (Floats)_mm256_i32gather_ps(table, (__m256i)index, 4);
+}
+
+#define LF_SHORT_TERMS
+inline bool all_below_16(Bytes index) { return _mm256_movemask_epi8((__m256i)(index > 15)) == 0; }
+inline Bytes short_lookup(const uint8_t* table, Bytes index) {
+  return (Bytes)_mm256_shuffle_epi8(_mm256_broadcastsi128_si256(load<__m128i>(table)), (__m256i)index);
 }
 
 }  // namespace

@@ -17,6 +17,10 @@ LF_TARGET_BEGIN("avx512f,avx512bw,avx512vl,avx512dq,avx512vbmi")
 #include "entropy/plane_entropy_lanes.h"
 namespace {
 
+inline Floats narrow(Doubles a, Doubles b) {
+  return (Floats)_mm512_insertf32x8(_mm512_castps256_ps512(_mm512_cvtpd_ps((__m512d)a)), _mm512_cvtpd_ps((__m512d)b), 1);
+}
+
 inline Bytes pack_bins(Dwords a, Dwords b, Dwords c, Dwords d) {
   const __m512i packed = _mm512_packus_epi16(_mm512_packus_epi32((__m512i)a, (__m512i)b),
                                              _mm512_packus_epi32((__m512i)c, (__m512i)d));

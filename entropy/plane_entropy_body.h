@@ -1,12 +1,15 @@
 // The vector body of the per-plane entropy engine, written once over the thin
 // vector type of plane_entropy_lanes.h and compiled by each instruction-set
 // file, which first defines:
+//   narrow(d0, d1): two vectors of doubles in single precision, end to end,
+//     defined for every double (out of range: an infinity; NaN: a NaN);
 //   pack_bins(d0, d1, d2, d3): the low bytes of four dword vectors, in order;
 //   with LF_TABLE_BYTES defined, table_lookup(table, index, acc): the lanes
 //     whose index is below LF_TABLE_BYTES take table[index], the others keep
 //     acc;
 //   with LF_GATHER_TERMS defined, gather_terms(table, index): table[index]
-//     per dword.
+//     per dword, and, with LF_SHORT_TERMS, all_below_16(index) and
+//     short_lookup(table, index): table[index] from a 16-byte table.
 //   Without either, summands are looked up one lane at a time.
 //
 // Reorganised against the definition, bits unchanged:
@@ -61,20 +64,16 @@ void make_plan(Plan& plan, int64_t C, const EntropyTerms& terms, SampleRange ran
 // The bins of kLanes samples from p (count of them present; the rest bin as
 // 0), in pack_bins order. A lane of `inside` is cleared by a sample outside.
 template <BinRule rule>
-inline Bytes bin_samples(const double* p, int64_t count, SampleRange range, Qwords& inside) {
-  const Doubles above = Doubles{} + range.above, below = Doubles{} + range.below;
+inline Bytes bin_samples(const double* p, int64_t count, SampleRange range, Dwords& inside) {
+  const Floats low = Floats{} + range.low, high = Floats{} + range.high;
   Dwords bins[4];
   for (int v = 0; v < 4; ++v) {
-    HalfFloats halves[2];
-    for (int h = 0; h < 2; ++h) {
-      const int64_t at = (2 * v + h) * kDoubles;
-      const Doubles d = load_doubles(p + at, count - at);
-      // Ordered comparisons: a NaN fails both.
-      const Qwords ok = (d > above) & (d < below);
-      inside &= ok;
-      halves[h] = __builtin_convertvector((Doubles)((Qwords)d & ok), HalfFloats);
-    }
-    const Floats f = concat(halves[0], halves[1]);
+    const int64_t at = 2 * v * kDoubles;
+    Floats f = narrow(load_doubles(p + at, count - at), load_doubles(p + at + kDoubles, count - at - kDoubles));
+    // Ordered comparisons: a NaN fails both.
+    const Dwords ok = (f > low) & (f < high);
+    inside &= ok;
+    f = (Floats)((Dwords)f & ok);
     const Dwords t = __builtin_convertvector(f, Dwords);
     // A comparison's true is -1.
     bins[v] = rule == BinRule::truncated ? t : t - (Dwords)(f - __builtin_convertvector(t, Floats) >= 0.5f);
@@ -97,7 +96,7 @@ inline Bytes load_rows(const uint8_t* first, int64_t stride) {
 // pixel's C bins padded to 16 bytes, then 16 x 16 byte transposes in every
 // block by interleaving bytes, words, dwords and qwords.
 template <BinRule rule>
-void bin_block_column(const double* samples, int64_t valid, const Plan& plan, uint8_t* out, Qwords& inside) {
+void bin_block_column(const double* samples, int64_t valid, const Plan& plan, uint8_t* out, Dwords& inside) {
   alignas(64) uint8_t packed[kLanes * (kLaneMaxBlock + 1)];
   const int64_t C = plan.C;
   for (int64_t j = 0; j < C; ++j) {
@@ -159,7 +158,17 @@ template <int... Cs> void sort_fixed(int64_t C, Bytes* x, std::integer_sequence<
 // of widen.
 inline void summands(Bytes index, const Plan& plan, const EntropyTerms& terms, Floats (&out)[4]) {
 #if defined(LF_GATHER_TERMS)
-  (void)plan;
+#if defined(LF_SHORT_TERMS)
+  // Most runs are short: one byte shuffle per summand byte instead of gathers.
+  if (all_below_16(index)) {
+    Bytes bytes[4];
+    for (int k = 0; k < 4; ++k) bytes[k] = short_lookup(plan.term_bytes[k], index);
+    Dwords words[4];
+    widen(bytes, words);
+    for (int q = 0; q < 4; ++q) out[q] = (Floats)words[q];
+    return;
+  }
+#endif
   Dwords counts[4];
   widen({index, Bytes{}, Bytes{}, Bytes{}}, counts);
   for (int q = 0; q < 4; ++q) out[q] = gather_terms(terms.table, counts[q]);
@@ -211,7 +220,7 @@ bool lanes_plane(const RemappedLightField& field, const Plan& plan, const Entrop
   const int64_t group_bytes = int64_t{kLanes} * plan.samples;
   const int64_t chunk_rows = kLanes * std::max<int64_t>(1, kChunkBytes / group_bytes);
   alignas(64) uint8_t bins[kChunkBytes];
-  Qwords inside = Qwords{} - 1;
+  Dwords inside = Dwords{} - 1;
   for (int64_t c = 0; c < field.cols; ++c) {
     for (int64_t first = 0; first < rows; first += chunk_rows) {
       const int64_t last = std::min(rows, first + chunk_rows);
@@ -229,7 +238,7 @@ bool lanes_plane(const RemappedLightField& field, const Plan& plan, const Entrop
     }
   }
   bool all_inside = true;
-  for (int i = 0; i < kDoubles; ++i) all_inside &= inside[i] != 0;
+  for (int i = 0; i < kLanes / 4; ++i) all_inside &= inside[i] != 0;
   return all_inside;
 }
 

@@ -13,7 +13,6 @@ typedef int32_t Dwords __attribute__((vector_size(kLanes)));
 typedef float Floats __attribute__((vector_size(kLanes)));
 typedef double Doubles __attribute__((vector_size(kLanes)));
 typedef int64_t Qwords __attribute__((vector_size(kLanes)));
-typedef float HalfFloats __attribute__((vector_size(kLanes / 2)));
 
 constexpr int kDoubles = kLanes / 8;  // per vector
 constexpr int kBlocks = kLanes / 16;  // 16-byte blocks, within which x86 packs and unpacks work
@@ -45,14 +44,6 @@ template <bool high, class V, size_t... R> inline V interleave(V a, V b, std::in
 }
 template <bool high, class V> inline V interleave(V a, V b) {
   return interleave<high>(a, b, std::make_index_sequence<sizeof(V) / sizeof(a[0])>());
-}
-
-// Two halves end to end.
-template <size_t... I> inline Floats concat(HalfFloats low, HalfFloats high, std::index_sequence<I...>) {
-  return __builtin_shufflevector(low, high, I...);
-}
-inline Floats concat(HalfFloats low, HalfFloats high) {
-  return concat(low, high, std::make_index_sequence<kLanes / 4>());
 }
 
 // Element e of dword vector q of `widen` comes from byte lane lane_of(4 * kBlocks * q + e).

@@ -11,6 +11,10 @@ constexpr int kLanes = 16;
 
 namespace {
 
+inline Floats narrow(Doubles a, Doubles b) {
+  return (Floats)vcombine_f32(vcvt_f32_f64((float64x2_t)a), vcvt_f32_f64((float64x2_t)b));
+}
+
 // Saturating narrows keep the order.
 inline Bytes pack_bins(Dwords a, Dwords b, Dwords c, Dwords d) {
   const uint16x8_t low = vcombine_u16(vqmovun_s32((int32x4_t)a), vqmovun_s32((int32x4_t)b));
