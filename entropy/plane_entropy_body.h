@@ -146,12 +146,15 @@ template <int count> struct FixedNetwork {
   }
 };
 
+template <int C> void sort_block(Bytes* x) {
+  if constexpr (C <= kUnrolledBlock)
+    FixedNetwork<C * C>::sort_unrolled(x);
+  else
+    FixedNetwork<C * C>::sort_looped(x);
+}
+
 template <int... Cs> void sort_fixed(int64_t C, Bytes* x, std::integer_sequence<int, Cs...>) {
-  (void)((C == Cs + 1 ? ((Cs + 1 <= kUnrolledBlock ? FixedNetwork<(Cs + 1) * (Cs + 1)>::sort_unrolled(x)
-                                                   : FixedNetwork<(Cs + 1) * (Cs + 1)>::sort_looped(x)),
-                         true)
-                      : false) ||
-         ...);
+  (void)((C == Cs + 1 ? (sort_block<Cs + 1>(x), true) : false) || ...);
 }
 
 // The summands of the counts in `index` (0 where no run ends), in the order
