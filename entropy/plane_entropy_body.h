@@ -15,8 +15,9 @@
 // Reorganised against the definition, bits unchanged:
 // - kLanes pixels of a column at once, one per byte lane; a sample's bin
 //   comes from the same narrowing, truncation and half-away comparison as the
-//   scalar rules, after the range check on the double; a sample outside the
-//   range is binned as 0 (never narrowed) and reported;
+//   scalar rules; the range check compares the narrowed value with the
+//   excluded single-precision bounds, which accepts exactly the doubles the
+//   scalar check accepts, and a sample outside is binned as 0 and reported;
 // - a pixel's C^2 bins are sorted by a fixed network, so equal bins form runs
 //   in ascending bin order and a run's length is that bin's count; each lane
 //   adds the summand of every run where it ends, in ascending order, and +0
@@ -35,7 +36,7 @@ constexpr int kTableBytes = 0;
 #endif
 // Binned samples of one chunk of rows of a column, kLanes bytes per angular
 // sample and group, on the stack. A chunk that takes all rows reads the plane
-// in one straight pass; here that is all rows up to 1536 at C = 9.
+// in one straight pass: all rows up to 1600 at C = 9, 576 at C = 15.
 constexpr int64_t kChunkBytes = 128 * 1024;
 
 // Per-call constants.
