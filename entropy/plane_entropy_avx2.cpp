@@ -28,9 +28,14 @@ inline Floats gather_terms(const float* table, Dwords index) {
 }
 
 #define LF_SHORT_TERMS
-inline bool all_below_16(Bytes index) { return _mm256_movemask_epi8((__m256i)(index > 15)) == 0; }
+constexpr int kShortPieces = 4;
+inline bool all_below(Bytes index, int bound) {
+  return _mm256_movemask_epi8((__m256i)(index >= static_cast<uint8_t>(bound))) == 0;
+}
+// An index of 16 or more saturates to 0x80 and above, where the shuffle gives 0.
 inline Bytes short_lookup(const uint8_t* table, Bytes index) {
-  return (Bytes)_mm256_shuffle_epi8(_mm256_broadcastsi128_si256(load<__m128i>(table)), (__m256i)index);
+  const __m256i select = _mm256_adds_epu8((__m256i)index, _mm256_set1_epi8(0x70));
+  return (Bytes)_mm256_shuffle_epi8(_mm256_broadcastsi128_si256(load<__m128i>(table)), select);
 }
 
 }  // namespace

@@ -8,8 +8,9 @@
 //     whose index is below LF_TABLE_BYTES take table[index], the others keep
 //     acc;
 //   with LF_GATHER_TERMS defined, gather_terms(table, index): table[index]
-//     per dword, and, with LF_SHORT_TERMS, all_below_16(index) and
-//     short_lookup(table, index): table[index] from a 16-byte table.
+//     per dword, and, with LF_SHORT_TERMS, kShortPieces, all_below(index,
+//     bound) and short_lookup(table, index): table[index] from a 16-byte
+//     table where index < 16, else 0.
 //   Without either, summands are looked up one lane at a time.
 //
 // Reorganised against the definition, bits unchanged:
@@ -163,10 +164,14 @@ template <int... Cs> void sort_fixed(int64_t C, Bytes* x, std::integer_sequence<
 inline void summands(Bytes index, const Plan& plan, const EntropyTerms& terms, Floats (&out)[4]) {
 #if defined(LF_GATHER_TERMS)
 #if defined(LF_SHORT_TERMS)
-  // Most runs are short: one byte shuffle per summand byte instead of gathers.
-  if (all_below_16(index)) {
-    Bytes bytes[4];
-    for (int k = 0; k < 4; ++k) bytes[k] = short_lookup(plan.term_bytes[k], index);
+  // Most runs are short: byte shuffles from 16-entry pieces of the summand
+  // bytes, as many pieces as the longest run needs, instead of gathers.
+  if (all_below(index, 16 * kShortPieces)) {
+    Bytes bytes[4] = {};
+    for (int piece = 0; piece == 0 || (piece < kShortPieces && !all_below(index, 16 * piece)); ++piece) {
+      const Bytes local = index - static_cast<uint8_t>(16 * piece);
+      for (int k = 0; k < 4; ++k) bytes[k] |= short_lookup(plan.term_bytes[k] + 16 * piece, local);
+    }
     Dwords words[4];
     widen(bytes, words);
     for (int q = 0; q < 4; ++q) out[q] = (Floats)words[q];
