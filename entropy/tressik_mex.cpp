@@ -29,11 +29,11 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   const int64_t pixels = int64_t{rows} * cols;
   double* work = working_doubles(m, 3 * pixels);
   if (!angular_entropy_channels(plane_entropy_path(), s, work, work + pixels, work + 2 * pixels, cols, rows, C)) {
-    mxFree(work);
+    if (work != nullptr) mxFree(work);
     reject_sample(m, source, {s, rows, cols, C}, first_sample_out_of_range(s, rows, cols, C, kTruncatedBinRange),
                   "whose single-precision value lies strictly between -1 and 256");
   }
   for (int k = 0; k < 3 && pixels > 0; ++k)
     std::memcpy(out[k], work + k * pixels, static_cast<size_t>(pixels) * sizeof(double));
-  mxFree(work);
+  if (work != nullptr) mxFree(work);
 }

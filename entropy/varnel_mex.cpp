@@ -27,10 +27,10 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   const int64_t pixels = rows > 0 && cols > 0 ? int64_t{rows} * cols : 0;
   double* work = working_doubles(m, pixels);
   if (!angular_entropy_mean(plane_entropy_path(), s, work, cols, rows, C)) {
-    mxFree(work);
+    if (work != nullptr) mxFree(work);
     reject_sample(m, source, {s, rows, cols, C}, first_sample_out_of_range(s, rows, cols, C, kRoundedBinRange),
                   "whose single-precision value lies strictly between -0.5 and 255.5");
   }
   if (pixels > 0) std::memcpy(out, work, static_cast<size_t>(pixels) * sizeof(double));
-  mxFree(work);
+  if (work != nullptr) mxFree(work);
 }
