@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "common/remapped_light_field.h"
-#include "entropy/angular_entropy_channels.h"
-#include "entropy/angular_entropy_mean.h"
-#include "entropy/entropy_paths.h"
-#include "entropy/sample_range.h"
+#include "common/vector_paths.h"
+#include "entropy/plane_entropy.h"
+#include "entropy/tressik_kernel.h"
+#include "entropy/varnel_kernel.h"
 #include "refocus/refocus_paths.h"
 #include "refocus/refocus_remapped.h"
 #include "tests/reference/entropy_reference.h"
@@ -66,33 +66,41 @@ void refocus_floor(const Shape& s, const double* source, double* out) {
 size_t refocus_outputs(const Shape& s) { return field_elements(s) + image_elements(s); }
 
 // One forced instruction-set path of the refocus kernel.
-template <RefocusPath path> void refocus_on_path(const Shape& s, const double* source, double* out) {
-  refocus_remapped_on_path(path, source, out, out + field_elements(s), s.cols, s.rows, s.C, s.D, s.alpha);
+template <VectorPath path> void refocus_on_path(const Shape& s, const double* source, double* out) {
+  refocus_remapped(source, out, out + field_elements(s), s.cols, s.rows, s.C, s.D, s.alpha, path);
 }
 
-// The entropy modules as their entries run them: the sample-range check over
-// the whole source, then the kernel. The floor sums the source (in eight
-// independent sums, so that memory and not the adder sets the pace).
+// The entropy modules as their entries run them: one pass that checks the
+// samples and writes working maps, then the copy into the caller's maps. The
+// floor sums the source (in eight independent sums, so that memory and not
+// the adder sets the pace).
 size_t map_outputs(const Shape& s) { return size_t{s.rows} * s.cols; }
 size_t maps_outputs(const Shape& s) { return 3 * map_outputs(s); }
 
-template <EntropyPath path> void varnel_on_path(const Shape& s, const double* source, double* out) {
-  if (first_sample_out_of_range_on_path(path, source, s.rows, s.cols, s.C, kRoundedBinRange) < 0)
-    angular_entropy_mean_on_path(path, source, out, s.cols, s.rows, s.C);
+void as_entry(size_t n, double* out, bool (*kernel)(VectorPath, const Shape&, const double*, double*),
+              VectorPath path, const Shape& s, const double* source) {
+  double* work = static_cast<double*>(std::malloc(n * sizeof(double)));
+  if (kernel(path, s, source, work)) std::memcpy(out, work, n * sizeof(double));
+  std::free(work);
 }
-template <EntropyPath path> void tressik_on_path(const Shape& s, const double* source, double* out) {
+bool varnel_kernel(VectorPath path, const Shape& s, const double* source, double* work) {
+  return angular_entropy_mean(source, work, s.cols, s.rows, s.C, path);
+}
+bool tressik_kernel(VectorPath path, const Shape& s, const double* source, double* work) {
   const size_t n = map_outputs(s);
-  if (first_sample_out_of_range_on_path(path, source, s.rows, s.cols, s.C, kTruncatedBinRange) < 0)
-    angular_entropy_channels_on_path(path, source, out, out + n, out + 2 * n, s.cols, s.rows, s.C);
+  return angular_entropy_channels(source, work, work + n, work + 2 * n, s.cols, s.rows, s.C, path);
+}
+template <VectorPath path> void varnel_on_path(const Shape& s, const double* source, double* out) {
+  as_entry(map_outputs(s), out, varnel_kernel, path, s, source);
+}
+template <VectorPath path> void tressik_on_path(const Shape& s, const double* source, double* out) {
+  as_entry(maps_outputs(s), out, tressik_kernel, path, s, source);
 }
 void varnel_module(const Shape& s, const double* source, double* out) {
-  if (first_sample_out_of_range(source, s.rows, s.cols, s.C, kRoundedBinRange) < 0)
-    angular_entropy_mean(source, out, s.cols, s.rows, s.C);
+  as_entry(map_outputs(s), out, varnel_kernel, plane_entropy_path(), s, source);
 }
 void tressik_module(const Shape& s, const double* source, double* out) {
-  const size_t n = map_outputs(s);
-  if (first_sample_out_of_range(source, s.rows, s.cols, s.C, kTruncatedBinRange) < 0)
-    angular_entropy_channels(source, out, out + n, out + 2 * n, s.cols, s.rows, s.C);
+  as_entry(maps_outputs(s), out, tressik_kernel, plane_entropy_path(), s, source);
 }
 void varnel_literal(const Shape& s, const double* source, double* out) {
   angular_entropy_mean_reference(source, out, s.cols, s.rows, s.C);
@@ -118,22 +126,26 @@ std::vector<Subject> all_subjects(bool every_path) {
       {"tressik", maps_outputs, tressik_module, tressik_literal, sum_floor},
   };
   if (every_path) {
-    const std::pair<RefocusPath, Run> paths[] = {
-        {RefocusPath::baseline, refocus_on_path<RefocusPath::baseline>},
-        {RefocusPath::avx2, refocus_on_path<RefocusPath::avx2>},
+    const std::pair<VectorPath, Run> paths[] = {
+        {VectorPath::portable, refocus_on_path<VectorPath::portable>},
+        {VectorPath::sse2, refocus_on_path<VectorPath::sse2>},
+        {VectorPath::avx2, refocus_on_path<VectorPath::avx2>},
+        {VectorPath::neon, refocus_on_path<VectorPath::neon>},
     };
     for (const auto& [path, run] : paths)
-      if (refocus_path_available(path))
-        subjects.push_back({std::string("olmarin.") + refocus_path_name(path), refocus_outputs, run,
+      if (refocus_has_path(path) && path_available(path))
+        subjects.push_back({std::string("olmarin.") + path_name(path), refocus_outputs, run,
                             refocus_literal, refocus_floor});
-    const struct { EntropyPath path; Run varnel, tressik; } entropy_paths[] = {
-        {EntropyPath::baseline, varnel_on_path<EntropyPath::baseline>, tressik_on_path<EntropyPath::baseline>},
-        {EntropyPath::avx2, varnel_on_path<EntropyPath::avx2>, tressik_on_path<EntropyPath::avx2>},
-        {EntropyPath::avx512, varnel_on_path<EntropyPath::avx512>, tressik_on_path<EntropyPath::avx512>},
+    const struct { VectorPath path; Run varnel, tressik; } entropy_paths[] = {
+        {VectorPath::portable, varnel_on_path<VectorPath::portable>, tressik_on_path<VectorPath::portable>},
+        {VectorPath::sse2, varnel_on_path<VectorPath::sse2>, tressik_on_path<VectorPath::sse2>},
+        {VectorPath::avx2, varnel_on_path<VectorPath::avx2>, tressik_on_path<VectorPath::avx2>},
+        {VectorPath::avx512, varnel_on_path<VectorPath::avx512>, tressik_on_path<VectorPath::avx512>},
+        {VectorPath::neon, varnel_on_path<VectorPath::neon>, tressik_on_path<VectorPath::neon>},
     };
     for (const auto& e : entropy_paths)
-      if (entropy_path_available(e.path)) {
-        const std::string suffix = std::string(".") + entropy_path_name(e.path);
+      if (path_available(e.path)) {
+        const std::string suffix = std::string(".") + path_name(e.path);
         subjects.push_back({"varnel" + suffix, map_outputs, e.varnel, varnel_literal, sum_floor});
         subjects.push_back({"tressik" + suffix, maps_outputs, e.tressik, tressik_literal, sum_floor});
       }

@@ -17,9 +17,7 @@
 #include "common/remapped_light_field.h"
 #include "common/vector_paths.h"
 #include "entropy/angular_bins.h"
-#include "entropy/angular_entropy_mean.h"
-#include "entropy/entropy_paths.h"
-#include "entropy/sample_range.h"
+#include "entropy/varnel_kernel.h"
 #include "refocus/refocus_paths.h"
 #include "refocus/refocus_remapped.h"
 #include "sweep/entropy_sweep.h"
@@ -129,14 +127,8 @@ Options parse(int argc, char** argv) {
   return o;
 }
 
-// The refocus and entropy paths that the sweep runs on a vector path.
-RefocusPath refocus_path_of(VectorPath p) {
-  return p == VectorPath::avx2 || p == VectorPath::avx512 ? RefocusPath::avx2 : RefocusPath::baseline;
-}
-EntropyPath entropy_path_of(VectorPath p) {
-  return p == VectorPath::avx512 ? EntropyPath::avx512 : p == VectorPath::avx2 ? EntropyPath::avx2
-                                                                                : EntropyPath::baseline;
-}
+// The refocus kernel's path that the sweep runs on a vector path.
+VectorPath refocus_path_of(VectorPath p) { return p == VectorPath::avx512 ? VectorPath::avx2 : p; }
 
 }  // namespace
 
@@ -170,13 +162,12 @@ int main(int argc, char** argv) {
         std::vector<double> field_out(field), image(pixels * 3), chained_e(pixels * n), chained_i(pixels * 3 * n);
         const Timing chained = o.sweep_only ? Timing{NAN, NAN} : median_seconds(o.reps, [&] {
           for (int64_t s = 0; s < n; ++s) {
-            refocus_remapped_on_path(refocus_path_of(path), source.data(), field_out.data(),
-                                     chained_i.data() + s * 3 * pixels, uint16_t(cols), uint16_t(rows),
-                                     uint16_t(C), uint16_t((C - 1) / 2), shifts[size_t(s)]);
-            if (first_sample_out_of_range_on_path(entropy_path_of(path), field_out.data(), rows, cols, C,
-                                                  kRoundedBinRange) < 0)
-              angular_entropy_mean_on_path(entropy_path_of(path), field_out.data(), chained_e.data() + s * pixels,
-                                           int32_t(cols), int32_t(rows), int32_t(C));
+            refocus_remapped(source.data(), field_out.data(), chained_i.data() + s * 3 * pixels, uint16_t(cols),
+                             uint16_t(rows), uint16_t(C), uint16_t((C - 1) / 2), shifts[size_t(s)],
+                             refocus_path_of(path));
+            // The module's fused check: bins, checks and sums in one pass.
+            angular_entropy_mean(field_out.data(), chained_e.data() + s * pixels, int32_t(cols), int32_t(rows),
+                                 int32_t(C), path);
           }
         });
         for (int threads : o.threads) {

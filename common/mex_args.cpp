@@ -134,8 +134,20 @@ void check_disjoint(const char* module, std::initializer_list<InputRef> written,
   }
 }
 
+double* working_doubles(const char* module, int64_t count) {
+  if (count <= 0) return nullptr;
+  void* memory = mxMalloc(static_cast<size_t>(count) * sizeof(double));
+  if (memory == nullptr)
+    raise_error(module, "outOfMemory", "working memory of %" PRId64 " doubles could not be obtained.", count);
+  return static_cast<double*>(memory);
+}
+
 void reject_sample(const char* module, InputRef in, const RemappedLightField& field, int64_t index,
                    const char* expected) {
+  // The kernel saw a fault that the walk does not find: never a silent result.
+  if (index < 0)
+    raise_error(module, "internal", "input %d (%s): a sample was reported outside the range but none was found.",
+                in.position, in.role);
   const double value = field.data[index];
   char shown[32];
   // In the host's own spelling, which printf does not use for these.

@@ -42,8 +42,13 @@ double* grid_array(const char* module, InputRef input, int64_t rows, int64_t col
 void check_disjoint(const char* module, std::initializer_list<InputRef> written,
                     std::initializer_list<InputRef> read);
 
+// Working memory for `count` doubles from the host's allocator (nullptr for
+// none), for the caller to mxFree; the host frees it too if the call fails.
+double* working_doubles(const char* module, int64_t count);
+
 // Rejects the call over the sample at `index` of a remapped light-field input,
 // giving its value and its place in 1-based terms; `expected` names the values
-// that would have been accepted.
+// that would have been accepted. An index of -1 (no such sample) is an
+// internal fault, reported as such.
 [[noreturn]] void reject_sample(const char* module, InputRef input, const RemappedLightField& field,
                                 int64_t index, const char* expected);

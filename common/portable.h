@@ -54,6 +54,17 @@
 #define LF_PREFETCH(address) static_cast<void>(address)
 #endif
 
+// Code between LF_TARGET_BEGIN("isa") and LF_TARGET_END is compiled for that
+// instruction set, whatever the command line says (vector paths only).
+#define LF_PRAGMA(text) _Pragma(#text)
+#if LF_GNU && defined(__clang__)
+#define LF_TARGET_BEGIN(isa) LF_PRAGMA(clang attribute push(__attribute__((target(isa))), apply_to = function))
+#define LF_TARGET_END LF_PRAGMA(clang attribute pop)
+#elif LF_GNU
+#define LF_TARGET_BEGIN(isa) LF_PRAGMA(GCC push_options) LF_PRAGMA(GCC target(isa))
+#define LF_TARGET_END LF_PRAGMA(GCC pop_options)
+#endif
+
 // a * b, or false when the product does not fit 64 bits.
 inline bool lf_mul_u64(uint64_t a, uint64_t b, uint64_t* product) {
   if (a != 0 && b > UINT64_MAX / a) return false;

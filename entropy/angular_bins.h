@@ -23,15 +23,19 @@ inline int32_t truncated_bin(double sample) { return static_cast<int32_t>(static
 // the single-precision range is undefined. Each bound is the double at which
 // narrowing starts to round onto the excluded single-precision value: halfway
 // to its neighbour, the tie going to the excluded value whose last bit is even.
+// The vector paths narrow first, with instructions that are defined for every
+// double (beyond the single-precision range they give an infinity), and
+// compare the single-precision value with the excluded bounds themselves.
 struct SampleRange {
   double above;
   double below;
+  float low, high;  // the excluded single-precision bounds
 };
 
 // Single-precision value strictly between -0.5 and 255.5.
-constexpr SampleRange kRoundedBinRange{-(0.5 - 0x1p-26), 255.5 - 0x1p-17};
+constexpr SampleRange kRoundedBinRange{-(0.5 - 0x1p-26), 255.5 - 0x1p-17, -0.5f, 255.5f};
 // Single-precision value strictly between -1 and 256.
-constexpr SampleRange kTruncatedBinRange{-(1.0 - 0x1p-25), 256.0 - 0x1p-17};
+constexpr SampleRange kTruncatedBinRange{-(1.0 - 0x1p-25), 256.0 - 0x1p-17, -1.0f, 256.0f};
 
 // No short-circuit branches and no negated comparisons: the form that
 // compilers turn into vector compares.

@@ -1,13 +1,11 @@
 // The portable path of the per-plane entropy engine, its summand table and
-// the choice of path.
+// the one place that chooses a path.
 #include "entropy/plane_entropy.h"
 
 #include <algorithm>
 #include <iterator>
 
-#include "common/portable.h"
-#include "common/vector_paths.h"
-#include "entropy/angular_bins.h"
+#include "common/remapped_light_field.h"
 
 void make_entropy_terms(EntropyTerms& terms, int64_t angular_size) {
   const int64_t block = angular_size * angular_size;
@@ -28,16 +26,19 @@ struct PixelCounts {
 };
 
 template <int32_t (*Bin)(double)>
-float pixel_entropy(const double* plane, int64_t height, int64_t C, int64_t r, int64_t c, const EntropyTerms& terms,
-                    PixelCounts& pixel) {
-  for (int64_t b = 0; b < C; ++b) {
-    const double* column = plane + (c * C + b) * height + r * C;
-    for (int64_t a = 0; a < C; ++a) {
-      const int32_t bin = Bin(column[a]);
+float pixel_entropy(const RemappedLightField& field, int64_t r, int64_t c, SampleRange range,
+                    const EntropyTerms& terms, PixelCounts& pixel, bool& outside) {
+  // Counts are integers, so any order gives them; columns first reads memory in order.
+  for (int64_t b = 0; b < field.angular_size; ++b)
+    for (int64_t a = 0; a < field.angular_size; ++a) {
+      const double sample = field.data[rlf_index(field, r, c, a, b, 0)];
+      // Never narrowed when outside: that conversion would be undefined.
+      const bool bad = outside_range(sample, range);
+      outside |= bad;
+      const int32_t bin = bad ? 0 : Bin(sample);
       ++pixel.counts[bin];
       pixel.occupied[bin >> 6] |= uint64_t{1} << (bin & 63);
     }
-  }
   float sum = 0.0f;
   for (int word = 0; word < kBins / 64; ++word) {
     for (uint64_t bits = pixel.occupied[word]; bits != 0; bits &= bits - 1) {
@@ -51,66 +52,46 @@ float pixel_entropy(const double* plane, int64_t height, int64_t C, int64_t r, i
 }
 
 template <int32_t (*Bin)(double)>
-void baseline_rows(const double* plane, int64_t rows, int64_t cols, int64_t C, const EntropyTerms& terms,
-                   double* map, MapUpdate update) {
-  const int64_t height = rows * C;
+bool portable_plane(const RemappedLightField& field, SampleRange range, const EntropyTerms& terms, double* map,
+                    MapUpdate update) {
   PixelCounts pixel;
-  for (int64_t c = 0; c < cols; ++c)
-    for (int64_t r = 0; r < rows; ++r)
-      update_map(map + r + c * rows, pixel_entropy<Bin>(plane, height, C, r, c, terms, pixel), update);
+  bool outside = false;
+  for (int64_t c = 0; c < field.cols; ++c)
+    for (int64_t r = 0; r < field.rows; ++r)
+      update_map(map + map_index(field.rows, r, c), pixel_entropy<Bin>(field, r, c, range, terms, pixel, outside),
+                 update);
+  return !outside;
 }
 
 }  // namespace
 
-void plane_entropy_baseline(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
+bool plane_entropy_portable(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
                             const EntropyTerms& terms, double* map, MapUpdate update) {
-  if (rule == BinRule::rounded)
-    baseline_rows<rounded_bin>(plane, rows, cols, angular_size, terms, map, update);
-  else
-    baseline_rows<truncated_bin>(plane, rows, cols, angular_size, terms, map, update);
+  // Plane 0 of a view that starts at this plane.
+  const RemappedLightField field{plane, rows, cols, angular_size};
+  if (rule == BinRule::rounded) return portable_plane<rounded_bin>(field, kRoundedBinRange, terms, map, update);
+  return portable_plane<truncated_bin>(field, kTruncatedBinRange, terms, map, update);
 }
 
-void plane_entropy(EntropyPath path, BinRule rule, const double* plane, int64_t rows, int64_t cols,
+bool plane_entropy(VectorPath path, BinRule rule, const double* plane, int64_t rows, int64_t cols,
                    int64_t angular_size, const EntropyTerms& terms, double* map, MapUpdate update) {
+  if (angular_size <= kLaneMaxBlock) {
+    switch (path) {
 #if LF_X86_PATHS
-  if (path == EntropyPath::avx512 && angular_size <= kLaneMaxBlock) {
-    plane_entropy_avx512(rule, plane, rows, cols, angular_size, terms, map, update);
-    return;
-  }
-  if (path == EntropyPath::avx2 && angular_size <= kLaneMaxBlock) {
-    plane_entropy_avx2(rule, plane, rows, cols, angular_size, terms, map, update);
-    return;
-  }
-#else
-  (void)path;
+      case VectorPath::sse2: return plane_entropy_sse2(rule, plane, rows, cols, angular_size, terms, map, update);
+      case VectorPath::avx2: return plane_entropy_avx2(rule, plane, rows, cols, angular_size, terms, map, update);
+      case VectorPath::avx512:
+        return plane_entropy_avx512(rule, plane, rows, cols, angular_size, terms, map, update);
 #endif
-  plane_entropy_baseline(rule, plane, rows, cols, angular_size, terms, map, update);
-}
-
-bool entropy_path_available(EntropyPath path) {
-  switch (path) {
-    case EntropyPath::baseline: return true;
-#if LF_X86_PATHS
-    case EntropyPath::avx2: return path_available(VectorPath::avx2);
-    case EntropyPath::avx512: return path_available(VectorPath::avx512);
-#else
-    default: return false;
+#if LF_NEON_PATH
+      case VectorPath::neon: return plane_entropy_neon(rule, plane, rows, cols, angular_size, terms, map, update);
 #endif
+      default: break;
+    }
   }
-  return false;
+  return plane_entropy_portable(rule, plane, rows, cols, angular_size, terms, map, update);
 }
 
-const char* entropy_path_name(EntropyPath path) {
-  switch (path) {
-    case EntropyPath::baseline: return "baseline";
-    case EntropyPath::avx2: return "avx2";
-    case EntropyPath::avx512: return "avx512";
-  }
-  return "?";
-}
-
-EntropyPath entropy_best_path() {
-  for (EntropyPath path : {EntropyPath::avx512, EntropyPath::avx2})
-    if (entropy_path_available(path)) return path;
-  return EntropyPath::baseline;
+VectorPath plane_entropy_path() {
+  return best_path({VectorPath::portable, VectorPath::sse2, VectorPath::avx2, VectorPath::avx512, VectorPath::neon});
 }

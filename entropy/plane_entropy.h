@@ -1,5 +1,6 @@
-// The engine under both angular entropy kernels: the entropy of every pixel
-// of one colour plane, written into a map. Host-free; internal to entropy/.
+// The engine under both angular entropy kernels (varnel's and tressik's): the
+// entropy of every pixel of one colour plane, written into a map, with the
+// sample-range check fused into the same pass. Host-free; internal to entropy/.
 //
 // Definition: a histogram counts 1.0f per sample, is divided by C^2, and its
 // entropy sums log(p) * p over the non-empty bins in ascending order. Here a
@@ -13,9 +14,12 @@
 
 #include "common/natural_log.h"
 #include "common/portable.h"
-#include "entropy/entropy_paths.h"
+#include "common/vector_paths.h"
+#include "entropy/angular_bins.h"
 
 enum class BinRule { rounded, truncated };
+
+inline SampleRange range_of(BinRule rule) { return rule == BinRule::rounded ? kRoundedBinRange : kTruncatedBinRange; }
 
 // What the entropy E of a pixel does to its map element m. Three plane
 // passes make varnel's mean, (E0 + E1) + E2 in single precision, then / 3.0:
@@ -61,21 +65,32 @@ inline void update_map(double* element, float entropy, MapUpdate update) {
 }
 
 // One plane of a (rows*C) x (cols*C) field, plane pointing at its first
-// sample; rows, cols and C are at least 1 and every sample is in the rule's
-// range. The map must not overlap the plane.
-void plane_entropy(EntropyPath path, BinRule rule, const double* plane, int64_t rows, int64_t cols,
+// sample; rows, cols and C are at least 1. Returns whether every sample lies
+// in the rule's range; a sample outside it is binned as 0, so the map then
+// holds no meaningful value, but nothing undefined happens. The map must not
+// overlap the plane. The engine has every VectorPath; `path` must be available.
+bool plane_entropy(VectorPath path, BinRule rule, const double* plane, int64_t rows, int64_t cols,
                    int64_t angular_size, const EntropyTerms& terms, double* map, MapUpdate update);
 
-// The portable path, pixel by pixel.
-void plane_entropy_baseline(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
-                            const EntropyTerms& terms, double* map, MapUpdate update);
+// The widest path this CPU runs.
+VectorPath plane_entropy_path();
 
-#if LF_X86_PATHS
-// The vector paths, for 1 <= C <= kLaneMaxBlock (a run of C^2 equal bins must
-// fit a byte): 64 pixels of a column at once with AVX-512, 32 with AVX2.
+// The vector paths sort a pixel's C^2 bins in byte lanes, so a run of equal
+// bins must fit a byte; larger blocks take the portable path on every path.
 constexpr int64_t kLaneMaxBlock = 15;
-void plane_entropy_avx2(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
-                        const EntropyTerms& terms, double* map, MapUpdate update);
-void plane_entropy_avx512(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
-                          const EntropyTerms& terms, double* map, MapUpdate update);
+
+// The per-path bodies behind plane_entropy (same contract, 1 <= C <= kLaneMaxBlock
+// for the vector ones).
+bool plane_entropy_portable(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
+                            const EntropyTerms& terms, double* map, MapUpdate update);
+#define LF_PLANE_ENTROPY_PATH(isa)                                                                              \
+  bool plane_entropy_##isa(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size, \
+                           const EntropyTerms& terms, double* map, MapUpdate update)
+#if LF_X86_PATHS
+LF_PLANE_ENTROPY_PATH(sse2);
+LF_PLANE_ENTROPY_PATH(avx2);
+LF_PLANE_ENTROPY_PATH(avx512);
+#endif
+#if LF_NEON_PATH
+LF_PLANE_ENTROPY_PATH(neon);
 #endif

@@ -1,10 +1,13 @@
 // varnel(cols, rows, C, ignored, ignored, source, map): writes the mean of the
 // three plane entropies of every pixel into `map`, in place.
+#include <cstring>
+
 #include "common/mex_args.h"
 #include "common/remapped_light_field.h"
 #include "common/scalar_arg.h"
-#include "entropy/angular_entropy_mean.h"
+#include "entropy/plane_entropy.h"
 #include "entropy/sample_range.h"
+#include "entropy/varnel_kernel.h"
 #include "mex.h"
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
@@ -19,9 +22,15 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   const double* s = light_field_array(m, source, rows, cols, C);
   double* out = grid_array(m, map, rows, cols, 1);
   check_disjoint(m, {map}, {source});
-  const int64_t bad = first_sample_out_of_range(s, rows, cols, C, kRoundedBinRange);
-  if (bad >= 0)
-    reject_sample(m, source, {s, rows, cols, C}, bad,
+  // The kernel checks the samples as it reads them, so it writes into working
+  // memory; the caller's map changes only once every sample has passed.
+  const int64_t pixels = rows > 0 && cols > 0 ? int64_t{rows} * cols : 0;
+  double* work = working_doubles(m, pixels);
+  if (!angular_entropy_mean(s, work, cols, rows, C)) {
+    if (work != nullptr) mxFree(work);
+    reject_sample(m, source, {s, rows, cols, C}, first_sample_out_of_range(s, rows, cols, C, kRoundedBinRange),
                   "whose single-precision value lies strictly between -0.5 and 255.5");
-  angular_entropy_mean(s, out, cols, rows, C);
+  }
+  if (pixels > 0) std::memcpy(out, work, static_cast<size_t>(pixels) * sizeof(double));
+  if (work != nullptr) mxFree(work);
 }

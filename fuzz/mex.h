@@ -41,6 +41,9 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
 void mexErrMsgIdAndTxt(const char* id, const char* format, ...);
 void mexErrMsgTxt(const char* message);
 
+void* mxMalloc(size_t n);
+void mxFree(void* p);
+
 double* mxGetPr(const mxArray* a);
 void* mxGetData(const mxArray* a);
 mxLogical* mxGetLogicals(const mxArray* a);

@@ -84,6 +84,9 @@ void mexErrMsgIdAndTxt(const char* id, const char* format, ...) {
 
 void mexErrMsgTxt(const char* message) { throw MexError{"", message}; }
 
+void* mxMalloc(size_t n) { return std::malloc(n); }
+void mxFree(void* p) { std::free(p); }
+
 double* mxGetPr(const mxArray* a) { return static_cast<double*>(a->real); }
 void* mxGetData(const mxArray* a) { return a->real; }
 mxLogical* mxGetLogicals(const mxArray* a) {

@@ -1,21 +1,13 @@
-// The instruction-set paths of the refocus kernel, so that tests and the
-// benchmark can run each one; refocus_remapped picks the widest available.
+// The vector paths of the refocus kernel. Host-free.
 #pragma once
 
-#include <cstdint>
+#include "common/vector_paths.h"
 
-// baseline: the compiler's default vectors (SSE2 on any x86-64, NEON on
-// AArch64); avx2: 256-bit vectors, chosen at run time where the CPU has them.
-// 512-bit vectors measured no faster than 256-bit ones (their shuffles are
-// slower on AMD Zen 4, the AVX-512 machine at hand), so they are no path.
-enum class RefocusPath { baseline, avx2 };
-
-// Whether this build has the path and this CPU can run it.
-bool refocus_path_available(RefocusPath path);
-const char* refocus_path_name(RefocusPath path);
-RefocusPath refocus_best_path();
-
-// refocus_remapped on the given path, which must be available.
-void refocus_remapped_on_path(RefocusPath path, const double* source, double* destination, double* image,
-                              uint16_t cols, uint16_t rows, uint16_t angular_size, uint16_t angular_radius,
-                              double alpha);
+// The kernel has vectors of two doubles (sse2 on x86-64, neon on AArch64,
+// plain C++ on the portable path of builds without vector extensions) and of
+// four (avx2, chosen at run time). 512-bit vectors measured no faster than
+// 256-bit ones (their shuffles are slower on AMD Zen 4, the AVX-512 machine at
+// hand), so avx512 is no path of this kernel.
+bool refocus_has_path(VectorPath path);
+// The widest path of the kernel that this CPU runs.
+VectorPath refocus_best_path();

@@ -26,6 +26,6 @@ struct RefocusRegion {
 // Every value bit for bit what refocus_remapped writes for the same pixel,
 // which it is, on any path: one body makes both. The region lies inside the
 // rows x cols grid; the source is the whole field.
-void refocus_region_on_path(RefocusPath path, const double* source, uint16_t cols, uint16_t rows,
-                            uint16_t angular_size, uint16_t angular_radius, double alpha,
-                            const RefocusRegion& region);
+void refocus_region(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
+                    uint16_t angular_radius, double alpha, const RefocusRegion& region,
+                    VectorPath path = refocus_best_path());

@@ -378,11 +378,9 @@ LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t co
   }
 }
 
-template <int W, int NV>
-LF_INLINE void refocus_body(const double* LF_RESTRICT source, double* LF_RESTRICT destination,
-                            double* LF_RESTRICT image, uint16_t cols_in, uint16_t rows_in, uint16_t angular_size,
-                            uint16_t angular_radius, double alpha) {
-  const int64_t rows = rows_in, cols = cols_in, C = angular_size;
+// The whole field is the region of every pixel and plane, written in the
+// source's own layout.
+RefocusRegion whole_field(double* destination, double* image, int64_t rows, int64_t cols, int64_t C) {
   RefocusRegion whole;
   whole.r_begin = whole.c_begin = whole.k_begin = 0;
   whole.r_end = rows;
@@ -395,34 +393,34 @@ LF_INLINE void refocus_body(const double* LF_RESTRICT source, double* LF_RESTRIC
   whole.image_rows = rows;
   whole.image_plane = rows * cols;
   whole.prefetch_destination = true;
-  refocus_region_body<W, NV>(source, cols_in, rows_in, angular_size, angular_radius, alpha, whole);
+  return whole;
 }
 
+// Two doubles a vector: SSE2, NEON, or plain C++ where there are no vectors.
 template <int NV>
-void refocus_baseline(const double* source, double* destination, double* image, uint16_t cols, uint16_t rows,
-                      uint16_t angular_size, uint16_t angular_radius, double alpha) {
-  refocus_body<2, NV>(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
+void refocus_pairs(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
+                   uint16_t angular_radius, double alpha, const RefocusRegion& region) {
+  refocus_region_body<2, NV>(source, cols, rows, angular_size, angular_radius, alpha, region);
 }
 
 #if LF_X86_PATHS
 template <int NV>
-LF_TARGET("avx2") void refocus_avx2(const double* source, double* destination, double* image,
-                                                  uint16_t cols, uint16_t rows, uint16_t angular_size,
-                                                  uint16_t angular_radius, double alpha) {
-  refocus_body<4, NV>(source, destination, image, cols, rows, angular_size, angular_radius, alpha);
+LF_TARGET("avx2") void refocus_avx2(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
+                                    uint16_t angular_radius, double alpha, const RefocusRegion& region) {
+  refocus_region_body<4, NV>(source, cols, rows, angular_size, angular_radius, alpha, region);
 }
 #endif
 
-using Kernel = void (*)(const double*, double*, double*, uint16_t, uint16_t, uint16_t, uint16_t, double);
+using Kernel = void (*)(const double*, uint16_t, uint16_t, uint16_t, uint16_t, double, const RefocusRegion&);
 
 struct Copy {
   int side;  // 0: any size
-  Kernel baseline, avx2;
+  Kernel pairs, avx2;
 };
 #if LF_X86_PATHS
-#define LF_COPY(side) {side, refocus_baseline<side>, refocus_avx2<side>}
+#define LF_COPY(side) {side, refocus_pairs<side>, refocus_avx2<side>}
 #else
-#define LF_COPY(side) {side, refocus_baseline<side>, nullptr}
+#define LF_COPY(side) {side, refocus_pairs<side>, nullptr}
 #endif
 // The block sides of the usual camera arrays and plenoptic captures, with
 // every offset of a block visited (C = 2D + 1), have their own copies.
@@ -430,90 +428,40 @@ constexpr Copy kSideCopies[] = {LF_COPY(5), LF_COPY(7), LF_COPY(9), LF_COPY(11),
 constexpr Copy kGeneralCopy = LF_COPY(0);
 #undef LF_COPY
 
-Kernel kernel_for(RefocusPath path, uint16_t angular_size, uint16_t angular_radius) {
+// The one dispatch point of the refocus kernel.
+Kernel kernel_for(VectorPath path, uint16_t angular_size, uint16_t angular_radius) {
   Copy copy = kGeneralCopy;
   for (const Copy& c : kSideCopies)
     if (angular_size == c.side && angular_size == 2 * angular_radius + 1) copy = c;
-  return path == RefocusPath::avx2 && copy.avx2 ? copy.avx2 : copy.baseline;
+  return path == VectorPath::avx2 && copy.avx2 ? copy.avx2 : copy.pairs;
 }
 
 }  // namespace
 
-bool refocus_path_available(RefocusPath path) {
+bool refocus_has_path(VectorPath path) {
   switch (path) {
-    case RefocusPath::baseline: return true;
-    case RefocusPath::avx2: return path_available(VectorPath::avx2);
+    case VectorPath::portable: return !(LF_X86_PATHS || LF_NEON_PATH);
+    case VectorPath::sse2:
+    case VectorPath::avx2: return LF_X86_PATHS != 0;
+    case VectorPath::neon: return LF_NEON_PATH != 0;
+    case VectorPath::avx512: return false;
   }
   return false;
 }
 
-const char* refocus_path_name(RefocusPath path) {
-  switch (path) {
-    case RefocusPath::baseline: return "baseline";
-    case RefocusPath::avx2: return "avx2";
-  }
-  return "?";
-}
-
-RefocusPath refocus_best_path() {
-  return refocus_path_available(RefocusPath::avx2) ? RefocusPath::avx2 : RefocusPath::baseline;
-}
-
-void refocus_remapped_on_path(RefocusPath path, const double* source, double* destination, double* image,
-                              uint16_t cols, uint16_t rows, uint16_t angular_size, uint16_t angular_radius,
-                              double alpha) {
-  kernel_for(path, angular_size, angular_radius)(source, destination, image, cols, rows, angular_size,
-                                                angular_radius, alpha);
+VectorPath refocus_best_path() {
+  for (VectorPath path : {VectorPath::avx2, VectorPath::sse2, VectorPath::neon})
+    if (refocus_has_path(path) && path_available(path)) return path;
+  return VectorPath::portable;
 }
 
 void refocus_remapped(const double* source, double* destination, double* image, uint16_t cols, uint16_t rows,
-                      uint16_t angular_size, uint16_t angular_radius, double alpha) {
-  refocus_remapped_on_path(refocus_best_path(), source, destination, image, cols, rows, angular_size,
-                           angular_radius, alpha);
+                      uint16_t angular_size, uint16_t angular_radius, double alpha, VectorPath path) {
+  refocus_region(source, cols, rows, angular_size, angular_radius, alpha,
+                 whole_field(destination, image, rows, cols, angular_size), path);
 }
 
-// The same kernels over one region of pixels and planes.
-namespace {
-
-template <int NV>
-void refocus_region_baseline(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
-                             uint16_t angular_radius, double alpha, const RefocusRegion& region) {
-  refocus_region_body<2, NV>(source, cols, rows, angular_size, angular_radius, alpha, region);
-}
-
-#if LF_X86_PATHS
-template <int NV>
-LF_TARGET("avx2") void refocus_region_avx2(const double* source, uint16_t cols, uint16_t rows,
-                                                         uint16_t angular_size, uint16_t angular_radius,
-                                                         double alpha, const RefocusRegion& region) {
-  refocus_region_body<4, NV>(source, cols, rows, angular_size, angular_radius, alpha, region);
-}
-#endif
-
-using RegionKernel = void (*)(const double*, uint16_t, uint16_t, uint16_t, uint16_t, double, const RefocusRegion&);
-
-struct RegionCopy {
-  int side;
-  RegionKernel baseline, avx2;
-};
-#if LF_X86_PATHS
-#define LF_REGION_COPY(side) {side, refocus_region_baseline<side>, refocus_region_avx2<side>}
-#else
-#define LF_REGION_COPY(side) {side, refocus_region_baseline<side>, nullptr}
-#endif
-constexpr RegionCopy kRegionCopies[] = {LF_REGION_COPY(5),  LF_REGION_COPY(7),  LF_REGION_COPY(9),
-                                        LF_REGION_COPY(11), LF_REGION_COPY(13), LF_REGION_COPY(15)};
-constexpr RegionCopy kGeneralRegionCopy = LF_REGION_COPY(0);
-#undef LF_REGION_COPY
-
-}  // namespace
-
-void refocus_region_on_path(RefocusPath path, const double* source, uint16_t cols, uint16_t rows,
-                            uint16_t angular_size, uint16_t angular_radius, double alpha,
-                            const RefocusRegion& region) {
-  RegionCopy copy = kGeneralRegionCopy;
-  for (const RegionCopy& c : kRegionCopies)
-    if (angular_size == c.side && angular_size == 2 * angular_radius + 1) copy = c;
-  const RegionKernel kernel = path == RefocusPath::avx2 && copy.avx2 ? copy.avx2 : copy.baseline;
-  kernel(source, cols, rows, angular_size, angular_radius, alpha, region);
+void refocus_region(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
+                    uint16_t angular_radius, double alpha, const RefocusRegion& region, VectorPath path) {
+  kernel_for(path, angular_size, angular_radius)(source, cols, rows, angular_size, angular_radius, alpha, region);
 }

@@ -24,25 +24,19 @@
 #include "common/portable.h"
 #include "common/remapped_light_field.h"
 #include "entropy/angular_bins.h"
-#include "entropy/entropy_paths.h"
 #include "entropy/plane_entropy.h"
 #include "refocus/refocus_region.h"
 
 namespace {
 
-// The kernels' own paths for one vector path: the widest each has that the
-// path's instruction set covers.
+// The kernels' own paths for one vector path: the entropy engine has every
+// path; the refocus kernel's widest that the path's instruction set covers.
 struct KernelPaths {
-  RefocusPath refocus;
-  EntropyPath entropy;
+  VectorPath refocus, entropy;
 };
 
 KernelPaths kernel_paths(VectorPath path) {
-  switch (path) {
-    case VectorPath::avx2: return {RefocusPath::avx2, EntropyPath::avx2};
-    case VectorPath::avx512: return {RefocusPath::avx2, EntropyPath::avx512};
-    default: return {RefocusPath::baseline, EntropyPath::baseline};
-  }
+  return {path == VectorPath::avx512 ? VectorPath::avx2 : path, path};
 }
 
 // Shifts per work item: enough items for the threads on small grids, few
@@ -64,17 +58,7 @@ struct Sweep {
   EntropyTerms terms;
   std::atomic<int64_t> next_item{0};
   std::atomic<int64_t> fault_shift;  // lowest shift with a fault so far, n when none
-  bool source_safe;                  // no finite shift can refocus a sample out of range
 };
-
-// Each refocused value is a sum of four samples times weights that lie in
-// [0, 1] and add up to 1 within a few units in the last place, so it lies
-// within the samples' range widened by far less than 2^-40 of their size:
-// from samples in [-0.25, 255.25] a shift makes only values well inside
-// the bin range, and the tiles need no check, as long as every position
-// u * -shift + c stays finite: a finite shift beyond 2^1000 can reach
-// infinity there (D < 2^16), and infinite positions give NaN weights.
-constexpr SampleRange kSafeSourceRange{-0.25 - 0x1p-30, 255.25 + 0x1p-30};
 
 struct Workspace {
   std::vector<double> buffer;  // one plane of a tile, remapped layout
@@ -83,36 +67,11 @@ struct Workspace {
   SweepFault fault{-1, 0, 0.0};
 };
 
-// Whether any of the count samples lies outside the bin range. Ordered
-// comparisons, two samples a vector (every GNU target has such vectors): a NaN
-// fails both and counts as outside.
-bool any_outside(const double* samples, int64_t count, SampleRange range) {
-  int64_t i = 0;
-  bool outside = false;
-#if LF_GNU
-  typedef double Two __attribute__((vector_size(16)));
-  typedef int64_t Mask __attribute__((vector_size(16)));
-  const Two above = {range.above, range.above}, below = {range.below, range.below};
-  Mask inside[4] = {{-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}};
-  for (; i + 8 <= count; i += 8)
-    for (int j = 0; j < 4; ++j) {
-      Two x;
-      __builtin_memcpy(&x, samples + i + 2 * j, sizeof x);
-      inside[j] &= (x > above) & (x < below);
-    }
-  const Mask all = (inside[0] & inside[1]) & (inside[2] & inside[3]);
-  outside = (all[0] & all[1]) == 0;
-#endif
-  for (; i < count; ++i) outside = outside || outside_range(samples[i], range);
-  return outside;
-}
-
 // The first sample of a tile plane outside the bin range, in visiting order,
 // as a position in the whole refocused field; -1 when there is none.
 int64_t first_fault_in_tile(const Sweep& w, const double* buffer, int64_t r_begin, int64_t c_begin, int64_t nr,
                             int64_t nc, int64_t k) {
   const int64_t C = w.C, height = nr * C;
-  if (!any_outside(buffer, height * nc * C, kRoundedBinRange)) return -1;
   const RemappedLightField field{nullptr, w.rows, w.cols, C};
   for (int64_t r = 0; r < nr; ++r)
     for (int64_t c = 0; c < nc; ++c)
@@ -160,8 +119,8 @@ void refocus_tile_plane(const Sweep& w, Workspace& ws, int64_t s, int64_t k, int
   }
   region.image_plane = 0;
   region.prefetch_destination = false;
-  refocus_region_on_path(w.paths.refocus, w.source, static_cast<uint16_t>(w.cols), static_cast<uint16_t>(w.rows),
-                         static_cast<uint16_t>(w.C), static_cast<uint16_t>(w.D), w.shifts[s], region);
+  refocus_region(w.source, static_cast<uint16_t>(w.cols), static_cast<uint16_t>(w.rows), static_cast<uint16_t>(w.C),
+                 static_cast<uint16_t>(w.D), w.shifts[s], region, w.paths.refocus);
 }
 
 // One tile at shifts first .. last - 1, plane by plane, so that the source
@@ -181,8 +140,15 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
       // A shift after one already known to fail cannot be the one named.
       if (s > w.fault_shift.load(std::memory_order_relaxed)) break;
       refocus_tile_plane(w, ws, s, k, r_begin, c_begin, nr, nc);
-      const bool check = !(w.source_safe && std::fabs(w.shifts[s]) <= 0x1p1000);
-      const int64_t bad = check ? first_fault_in_tile(w, ws.buffer.data(), r_begin, c_begin, nr, nc, k) : -1;
+      // The engine checks every sample in the pass that bins it; the walk
+      // that names the first bad one runs only when that check fails, or
+      // for a shift that failed in an earlier plane, whose later planes may
+      // still hold a bad sample at an earlier pixel.
+      const bool clean = !failed[s - first] &&
+                         plane_entropy(w.paths.entropy, BinRule::rounded, ws.buffer.data(), nr, nc, C, w.terms,
+                                       ws.map.data() + (s - first) * tile_pixels, updates[k]);
+      if (clean) continue;
+      const int64_t bad = first_fault_in_tile(w, ws.buffer.data(), r_begin, c_begin, nr, nc, k);
       if (bad >= 0) {
         const RlfPlace p = rlf_place({nullptr, w.rows, w.cols, C}, bad);
         note_fault(w, ws, s, bad, ws.buffer[(p.r - r_begin) * C + p.a + ((p.c - c_begin) * C + p.b) * nr * C]);
@@ -190,11 +156,7 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
         int64_t seen = w.fault_shift.load(std::memory_order_relaxed);
         while (s < seen && !w.fault_shift.compare_exchange_weak(seen, s, std::memory_order_relaxed)) {
         }
-        continue;
       }
-      if (!failed[s - first])
-        plane_entropy(w.paths.entropy, BinRule::rounded, ws.buffer.data(), nr, nc, C, w.terms,
-                      ws.map.data() + (s - first) * tile_pixels, updates[k]);
     }
   const int64_t pixels = w.rows * w.cols;
   for (int64_t s = first; s < last; ++s) {
@@ -241,7 +203,6 @@ SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, in
   w->groups = (n + kShiftsPerItem - 1) / kShiftsPerItem;
   w->fault_shift = n;
   make_entropy_terms(w->terms, angular_size);
-  w->source_safe = !any_outside(source, rows * angular_size * cols * angular_size * 3, kSafeSourceRange);
 
   const int64_t items = w->tiles * w->groups;
   const int64_t count = std::max<int64_t>(1, std::min<int64_t>(threads, items));

@@ -1,5 +1,6 @@
-// The entropy kernels against their literal oracles, the two bin rules, the
-// sample range that guards them, and the values the definition fixes.
+// The entropy kernels against their literal oracles on every vector path, the
+// range check fused into them, the two bin rules and the walk that names a
+// rejected call's first bad sample.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,13 +13,12 @@
 
 #include "common/remapped_light_field.h"
 #include "entropy/angular_bins.h"
-#include "entropy/angular_entropy_channels.h"
-#include "entropy/angular_entropy_mean.h"
-#include "entropy/entropy_paths.h"
-#include "entropy/histogram_entropy.h"
 #include "entropy/plane_entropy.h"
 #include "entropy/sample_range.h"
+#include "entropy/tressik_kernel.h"
+#include "entropy/varnel_kernel.h"
 #include "refocus/refocus_remapped.h"
+#include "tests/path_test.h"
 #include "tests/reference/entropy_reference.h"
 
 namespace {
@@ -32,64 +32,8 @@ bool same_bits(const std::vector<double>& x, const std::vector<double>& y) {
   return x.size() == y.size() && (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0);
 }
 
-bool is_negative_zero(double x) { return x == 0.0 && std::signbit(x); }
-
-// Every instruction-set path this build has and this CPU runs.
-std::vector<EntropyPath> available_paths() {
-  std::vector<EntropyPath> paths;
-  for (EntropyPath path : {EntropyPath::baseline, EntropyPath::avx2, EntropyPath::avx512})
-    if (entropy_path_available(path)) paths.push_back(path);
-  return paths;
-}
-
 // ---------------------------------------------------------------------------
-// histogram_entropy
-
-struct HistogramCase {
-  const char* name;
-  int32_t C;
-  std::vector<std::pair<int, float>> counts;  // (bin, count)
-  double expected;                            // in nats
-  double tolerance;                           // 0: exactly, and negative zero when expected is 0
-};
-
-TEST(HistogramEntropy, DefinedValues) {
-  std::vector<HistogramCase> cases = {
-      {"C = 1, one bin", 1, {{0, 1.0f}}, 0.0, 0.0},
-      {"C = 3, all in the top bin", 3, {{255, 9.0f}}, 0.0, 0.0},
-      {"C = 16, one bin", 16, {{7, 256.0f}}, 0.0, 0.0},
-      {"C = 2, two halves", 2, {{10, 2.0f}, {20, 2.0f}}, std::log(2.0), 1e-7},
-      {"C = 3, 4 + 5 split", 3, {{0, 4.0f}, {255, 5.0f}}, -(4.0 / 9 * std::log(4.0 / 9) + 5.0 / 9 * std::log(5.0 / 9)), 1e-6},
-      // Empty histograms: C = 0 divides 0 by 0, and a NaN share adds nothing.
-      {"C = 0, empty", 0, {}, 0.0, 0.0},
-      {"C = -1, empty", -1, {}, 0.0, 0.0},
-      {"C = -7, empty", -7, {}, 0.0, 0.0},
-      // C^2 overflows 32 bits here: formed wider, it must not trap under UBSan.
-      {"C = INT32_MIN, empty", std::numeric_limits<int32_t>::min(), {}, 0.0, 0.0},
-      {"C = INT32_MAX, empty", std::numeric_limits<int32_t>::max(), {}, 0.0, 0.0},
-  };
-  // C^2 samples in C^2 distinct bins: ln(C^2).
-  for (int32_t C = 1; C <= 16; ++C) {
-    HistogramCase k{"C^2 distinct bins", C, {}, std::log(double(C) * C), 4e-6};
-    for (int b = 0; b < C * C; ++b) k.counts.push_back({(b * 37) % 256, 1.0f});
-    cases.push_back(k);
-  }
-  for (const HistogramCase& k : cases) {
-    float h[kBins] = {}, g[kBins] = {};
-    for (auto [bin, count] : k.counts) h[bin] = g[bin] = count;
-    const float e = histogram_entropy(h, k.C);
-    if (k.tolerance == 0.0) {
-      EXPECT_TRUE(is_negative_zero(e)) << k.name << ": " << e;
-    } else {
-      EXPECT_NEAR(e, k.expected, k.tolerance * k.expected) << k.name << ", C = " << k.C;
-    }
-    if (k.C > -46341 && k.C < 46341) {
-      const float want = histogram_entropy_reference(g, k.C);
-      EXPECT_EQ(std::memcmp(&e, &want, sizeof e), 0) << k.name << ", C = " << k.C;
-      EXPECT_EQ(std::memcmp(h, g, sizeof h), 0) << k.name << ": histogram not normalised as defined";
-    }
-  }
-}
+// Summands
 
 // A bin's summand is looked up by its integer count. The histogram's count is
 // a float grown by 1.0f, which stops at 2^24: the summand of any larger count
@@ -173,18 +117,11 @@ TEST(Bins, RangeMatchesNarrowing) {
 }
 
 // ---------------------------------------------------------------------------
-// The sample-range check before a kernel runs
+// The walk that names the first bad sample of a rejected call
 
 struct Fault {
   int64_t r, c, a, b, k;
   double value;
-};
-
-struct RangeCase {
-  const char* name;
-  int64_t rows, cols, C;
-  std::vector<Fault> faults;
-  int first;  // index into faults of the one to report, -1 for none
 };
 
 std::vector<double> in_range_samples(size_t n, uint32_t seed) {
@@ -196,7 +133,12 @@ std::vector<double> in_range_samples(size_t n, uint32_t seed) {
 }
 
 TEST(SampleRange, ReportsFirstFaultInVisitingOrder) {
-  const RangeCase cases[] = {
+  const struct {
+    const char* name;
+    int64_t rows, cols, C;
+    std::vector<Fault> faults;
+    int first;  // index into faults of the one to report, -1 for none
+  } cases[] = {
       {"all in range", 3, 4, 3, {}, -1},
       {"one NaN", 3, 4, 3, {{2, 1, 0, 2, 1, kNaN}}, 0},
       // Memory order would give the plane 0 sample of the later pixel.
@@ -205,12 +147,10 @@ TEST(SampleRange, ReportsFirstFaultInVisitingOrder) {
       {"angular row before column", 1, 1, 3, {{0, 0, 1, 0, 0, 300.0}, {0, 0, 0, 1, 0, 300.0}}, 1},
       {"plane order within a sample", 2, 2, 2, {{1, 1, 1, 1, 2, kInf}, {1, 1, 1, 1, 1, -kInf}}, 1},
       {"columns before rows", 2, 3, 2, {{1, 0, 0, 0, 0, 1e300}, {0, 2, 1, 1, 2, -1e300}}, 1},
-      // Past the first chunk of the straight pass.
-      {"last sample of a large field", 8, 9, 9, {{7, 8, 8, 8, 2, kNaN}}, 0},
       {"rows = 0 reads nothing", 0, 4, 3, {}, -1},
       {"C = 0 reads nothing", 3, 4, 0, {}, -1},
   };
-  for (const RangeCase& k : cases) {
+  for (const auto& k : cases) {
     const size_t n = rlf_elements(k.rows, k.cols, k.C);
     std::vector<double> s = in_range_samples(n + 1, 5);
     s[n] = kNaN;  // beyond the field: never read
@@ -221,43 +161,8 @@ TEST(SampleRange, ReportsFirstFaultInVisitingOrder) {
       const Fault& f = k.faults[k.first];
       want = rlf_index(field, f.r, f.c, f.a, f.b, f.k);
     }
-    for (EntropyPath path : available_paths())
-      for (SampleRange range : {kRoundedBinRange, kTruncatedBinRange})
-        EXPECT_EQ(first_sample_out_of_range_on_path(path, s.data(), k.rows, k.cols, k.C, range), want)
-            << k.name << " on " << entropy_path_name(path);
-  }
-}
-
-TEST(SampleRange, MatchesLiteralScanOnRandomFaults) {
-  const struct { SampleRange range; float low, high; } rules[] = {
-      {kRoundedBinRange, -0.5f, 255.5f}, {kTruncatedBinRange, -1.0f, 256.0f}};
-  std::mt19937 rng(31);
-  std::uniform_int_distribution<int> size(1, 9), faults(0, 3);
-  const double bad[] = {kNaN, 255.5, 256.0, -1.0, -0.5, 1e300, -kInf};
-  for (int i = 0; i < 400; ++i) {
-    const int64_t rows = size(rng), cols = size(rng), C = size(rng);
-    const size_t n = rlf_elements(rows, cols, C);
-    std::vector<double> s = in_range_samples(n, static_cast<uint32_t>(i));
-    const int count = faults(rng);
-    for (int j = 0; j < count; ++j) s[rng() % n] = bad[rng() % 7];
-    const RemappedLightField field{s.data(), rows, cols, C};
-    for (const auto& rule : rules) {
-      auto binnable = [&](double x) {
-        return std::fabs(x) < 1e6 && float(x) > rule.low && float(x) < rule.high;
-      };
-      int64_t want = -1;
-      for (int64_t r = 0; r < rows && want < 0; ++r)
-        for (int64_t c = 0; c < cols && want < 0; ++c)
-          for (int64_t a = 0; a < C && want < 0; ++a)
-            for (int64_t b = 0; b < C && want < 0; ++b)
-              for (int64_t k = 0; k < 3 && want < 0; ++k) {
-                const int64_t at = rlf_index(field, r, c, a, b, k);
-                if (!binnable(s[at])) want = at;
-              }
-      for (EntropyPath path : available_paths())
-        EXPECT_EQ(first_sample_out_of_range_on_path(path, s.data(), rows, cols, C, rule.range), want)
-            << "call " << i << " on " << entropy_path_name(path);
-    }
+    for (SampleRange range : {kRoundedBinRange, kTruncatedBinRange})
+      EXPECT_EQ(first_sample_out_of_range(s.data(), k.rows, k.cols, k.C, range), want) << k.name;
   }
 }
 
@@ -349,58 +254,48 @@ struct KernelCase {
   Samples kind;
 };
 
-std::string describe(EntropyPath path, const KernelCase& k) {
-  return std::string(entropy_path_name(path)) + ": rows " + std::to_string(k.rows) + " cols " +
-         std::to_string(k.cols) + " C " + std::to_string(k.C) + " samples " + std::to_string(int(k.kind));
+std::string describe(const KernelCase& k) {
+  return "rows " + std::to_string(k.rows) + " cols " + std::to_string(k.cols) + " C " + std::to_string(k.C) +
+         " samples " + std::to_string(int(k.kind));
 }
 
-void expect_mean_matches(EntropyPath path, const KernelCase& k, std::mt19937& rng) {
+void expect_mean_matches(VectorPath path, const KernelCase& k, std::mt19937& rng) {
   const std::vector<double> source = make_source(k.rows, k.cols, k.C, k.kind, false, rng);
   const size_t pixels = saturating_product({k.rows, k.cols});
   std::vector<double> got(pixels + 3, kSentinel), want = got;
-  angular_entropy_mean_on_path(path, source.data(), got.data(), k.cols, k.rows, k.C);
+  EXPECT_TRUE(angular_entropy_mean(source.data(), got.data(), k.cols, k.rows, k.C, path)) << describe(k);
   angular_entropy_mean_reference(source.data(), want.data(), k.cols, k.rows, k.C);
-  EXPECT_TRUE(same_bits(got, want)) << "varnel " << describe(path, k);
+  EXPECT_TRUE(same_bits(got, want)) << "varnel " << describe(k);
   for (size_t i = pixels; i < got.size(); ++i) EXPECT_EQ(got[i], kSentinel) << "written past the map";
 }
 
-void expect_channels_match(EntropyPath path, const KernelCase& k, std::mt19937& rng) {
+void expect_channels_match(VectorPath path, const KernelCase& k, std::mt19937& rng) {
   const uint16_t rows = uint16_t(k.rows), cols = uint16_t(k.cols), C = uint16_t(k.C);
   const std::vector<double> source = make_source(rows, cols, C, k.kind, true, rng);
   const size_t pixels = size_t{rows} * cols;
   std::vector<double> got[3], want[3];
   for (int p = 0; p < 3; ++p) got[p] = want[p] = std::vector<double>(pixels + 3, kSentinel);
-  angular_entropy_channels_on_path(path, source.data(), got[0].data(), got[1].data(), got[2].data(), cols, rows, C);
+  EXPECT_TRUE(angular_entropy_channels(source.data(), got[0].data(), got[1].data(), got[2].data(), cols, rows,
+                                       C, path))
+      << describe(k);
   angular_entropy_channels_reference(source.data(), want[0].data(), want[1].data(), want[2].data(), cols,
                                      rows, C);
   for (int p = 0; p < 3; ++p) {
-    EXPECT_TRUE(same_bits(got[p], want[p])) << "tressik map " << p << " " << describe(path, k);
+    EXPECT_TRUE(same_bits(got[p], want[p])) << "tressik map " << p << " " << describe(k);
     for (size_t i = pixels; i < got[p].size(); ++i) EXPECT_EQ(got[p][i], kSentinel) << "written past map " << p;
   }
 }
 
-// varnel's sizes may be negative (C <= 0: negative zero everywhere; rows or
-// cols <= 0: nothing written); tressik's are 16-bit.
-TEST(AngularEntropy, MatchesReferenceOnRandomCalls) {
-  for (EntropyPath path : available_paths()) {
-    std::mt19937 rng(20261208);
-    std::uniform_int_distribution<int> size(-2, 8), block(-2, 11), kind(0, 6);
-    for (int i = 0; i < 300; ++i) {
-      const KernelCase k{size(rng), size(rng), block(rng), Samples(kind(rng))};
-      expect_mean_matches(path, k, rng);
-      expect_channels_match(path, {std::max(k.rows, 0), std::max(k.cols, 0), std::max(k.C, 0), k.kind}, rng);
-    }
-  }
-}
+class EntropyKernel : public PathTest {};
 
-// The vector paths take 64 (AVX-512) or 32 (AVX2) pixels of a column at once
-// (the last group of a column partly filled), sort each pixel's C^2 bins with
-// the network of that C, and look summands up (AVX-512: in one 128-entry
-// piece up to C = 11 and two beyond); C = 16 and more go the portable way.
-// Every such case, on every path, on every kind of samples.
-TEST(AngularEntropy, MatchesReferenceOnEveryPath) {
+// Every leftover of a group of pixels (the widest path takes 64 of a column at
+// once), every C up to the portable fallback at 16 and 17, the kinds of
+// samples that reach each edge of binning and sorting, rows beyond one chunk
+// of binned samples, and random calls with negative or zero sizes (varnel: C
+// <= 0 gives negative zero everywhere; rows or cols <= 0 writes nothing).
+TEST_P(EntropyKernel, MatchesReference) {
   std::vector<KernelCase> cases;
-  for (int32_t rows = 0; rows < 64; ++rows)  // every leftover, alone and after a full group
+  for (int32_t rows = 0; rows < 64; ++rows)
     for (int32_t extra : {0, 64}) cases.push_back({rows + extra, 2, 3, Samples::kIntegers});
   for (int32_t C = 1; C <= 17; ++C)
     for (Samples kind : {Samples::kIntegers, Samples::kTwoValues, Samples::kConstant, Samples::kFewValues})
@@ -409,14 +304,80 @@ TEST(AngularEntropy, MatchesReferenceOnEveryPath) {
     for (Samples kind : {Samples::kSmooth, Samples::kRefocused, Samples::kFractions, Samples::kHalves,
                          Samples::kExtremes})
       cases.push_back({67, 3, C, kind});
-  // Rows beyond one chunk of binned samples (576 rows at C = 15, 1536 at C = 9).
   cases.push_back({600, 1, 15, Samples::kRefocused});
   cases.push_back({1600, 1, 9, Samples::kIntegers});
-  for (EntropyPath path : available_paths()) {
-    std::mt19937 rng(77);
-    for (const KernelCase& k : cases) {
-      expect_mean_matches(path, k, rng);
-      expect_channels_match(path, k, rng);
+  std::mt19937 rng(77);
+  for (const KernelCase& k : cases) {
+    expect_mean_matches(path(), k, rng);
+    expect_channels_match(path(), k, rng);
+  }
+  std::uniform_int_distribution<int> size(-2, 8), block(-2, 11), kind(0, 6);
+  for (int i = 0; i < 200; ++i) {
+    const KernelCase k{size(rng), size(rng), block(rng), Samples(kind(rng))};
+    expect_mean_matches(path(), k, rng);
+    expect_channels_match(path(), {std::max(k.rows, 0), std::max(k.cols, 0), std::max(k.C, 0), k.kind}, rng);
+  }
+}
+
+// One sample outside the rule's range, of every kind, at the first, a middle
+// and the last place the kernels read, in each plane: the check fused into the
+// pass must report it (and bin it without undefined conversions).
+TEST_P(EntropyKernel, ReportsEverySampleOutOfRange) {
+  const double beyond_float = 3.5e38;
+  const struct { bool rounded; SampleRange range; } rules[] = {{true, kRoundedBinRange}, {false, kTruncatedBinRange}};
+  const KernelCase shapes[] = {{1, 1, 1, Samples::kIntegers}, {67, 2, 9, Samples::kIntegers},
+                               {64, 1, 15, Samples::kIntegers}, {5, 3, 16, Samples::kIntegers},
+                               {33, 2, 4, Samples::kIntegers}};
+  std::mt19937 rng(9);
+  for (const auto& rule : rules)
+    for (const KernelCase& k : shapes) {
+      const std::vector<double> clean = make_source(k.rows, k.cols, k.C, k.kind, false, rng);
+      const RemappedLightField field{clean.data(), k.rows, k.cols, k.C};
+      const int64_t places[3][4] = {{0, 0, 0, 0}, {k.rows / 2, k.cols / 2, k.C / 2, (k.C - 1) / 3},
+                                    {k.rows - 1, k.cols - 1, k.C - 1, k.C - 1}};
+      for (double bad : {rule.range.above, rule.range.below, kNaN, -kNaN, kInf, -kInf, 1e300, -1e300,
+                         beyond_float, -beyond_float})
+        for (const auto& at : places)
+          for (int64_t plane = 0; plane < 3; ++plane) {
+            std::vector<double> source = clean;
+            source[rlf_index(field, at[0], at[1], at[2], at[3], plane)] = bad;
+            std::vector<double> maps(3 * size_t(k.rows) * k.cols);
+            double* m = maps.data();
+            const size_t n = size_t(k.rows) * k.cols;
+            const bool inside =
+                rule.rounded ? angular_entropy_mean(source.data(), m, k.cols, k.rows, k.C, path())
+                             : angular_entropy_channels(source.data(), m, m + n, m + 2 * n, uint16_t(k.cols),
+                                                        uint16_t(k.rows), uint16_t(k.C), path());
+            EXPECT_FALSE(inside) << (rule.rounded ? "varnel " : "tressik ") << describe(k) << " value " << bad
+                                 << " at pixel (" << at[0] << ", " << at[1] << ") plane " << plane;
+          }
+    }
+}
+
+LF_PATH_TESTS(EntropyKernel, {VectorPath::portable, VectorPath::sse2, VectorPath::avx2, VectorPath::avx512,
+                              VectorPath::neon});
+
+// The oracle itself against values the definition fixes: one bin scores
+// negative zero, two equal halves ln 2, C^2 distinct bins ln(C^2).
+TEST(EntropyReference, DefinedValues) {
+  const struct { const char* name; int32_t C; std::vector<double> plane0; double plane0_entropy; } cases[] = {
+      {"one bin", 3, std::vector<double>(9, 7.0), 0.0},
+      {"two halves", 2, {10.0, 20.0, 10.0, 20.0}, std::log(2.0)},
+      {"4 + 5 split", 3, {0, 0, 0, 0, 255, 255, 255, 255, 255}, -(4.0 / 9 * std::log(4.0 / 9) + 5.0 / 9 * std::log(5.0 / 9))},
+      {"C^2 distinct bins, C = 16", 16, {}, std::log(256.0)},
+  };
+  for (const auto& k : cases) {
+    std::vector<double> source(rlf_elements(1, 1, k.C), 100.0);  // planes 1 and 2: one bin
+    for (int64_t i = 0; i < int64_t{k.C} * k.C; ++i) source[i] = k.plane0.empty() ? double(i) : k.plane0[i];
+    double mean = kSentinel, maps[3] = {kSentinel, kSentinel, kSentinel};
+    angular_entropy_mean_reference(source.data(), &mean, 1, 1, k.C);
+    angular_entropy_channels_reference(source.data(), &maps[0], &maps[1], &maps[2], 1, 1, uint16_t(k.C));
+    for (int p = 1; p < 3; ++p) EXPECT_TRUE(maps[p] == 0.0 && std::signbit(maps[p])) << k.name;
+    if (k.plane0_entropy == 0.0) {
+      EXPECT_TRUE(maps[0] == 0.0 && std::signbit(maps[0]) && mean == 0.0 && std::signbit(mean)) << k.name;
+    } else {
+      EXPECT_NEAR(maps[0], k.plane0_entropy, 4e-6 * k.plane0_entropy) << k.name;
+      EXPECT_NEAR(mean, k.plane0_entropy / 3, 4e-6 * k.plane0_entropy) << k.name;
     }
   }
 }

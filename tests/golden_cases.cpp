@@ -11,8 +11,8 @@
 
 #include "common/natural_log.h"
 #include "entropy/angular_bins.h"
-#include "entropy/angular_entropy_channels.h"
-#include "entropy/angular_entropy_mean.h"
+#include "entropy/tressik_kernel.h"
+#include "entropy/varnel_kernel.h"
 #include "refocus/refocus_remapped.h"
 
 namespace {

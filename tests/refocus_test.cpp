@@ -52,16 +52,10 @@ Arrays run_kernel(const Case& k, const Arrays& input) {
   return out;
 }
 
-// The refocus kernel's own path for a vector path: 256-bit vectors on AVX2,
-// the compiler's default vectors (SSE2, NEON) otherwise.
-RefocusPath refocus_path_of(VectorPath path) {
-  return path == VectorPath::avx2 ? RefocusPath::avx2 : RefocusPath::baseline;
-}
-
 Arrays run_path(VectorPath path, const Case& k, const Arrays& input) {
   Arrays out = input;
-  refocus_remapped_on_path(refocus_path_of(path), out.source.data(), out.destination.data(), out.image.data(),
-                           k.cols, k.rows, k.C, k.D, k.alpha);
+  refocus_remapped(out.source.data(), out.destination.data(), out.image.data(), k.cols, k.rows, k.C, k.D, k.alpha,
+                   path);
   return out;
 }
 
@@ -277,7 +271,7 @@ TEST_P(RefocusPaths, RegionMatchesWholeField) {
     const RefocusRegion region{rc.r_begin, rc.r_end, rc.c_begin, rc.c_end, rc.k_begin, rc.k_end,
                                destination.data(), height, plane, image.data(), image_rows, image_plane,
                                seed % 2 == 0};
-    refocus_region_on_path(refocus_path_of(path()), whole.source.data(), k.cols, k.rows, k.C, k.D, k.alpha, region);
+    refocus_region(whole.source.data(), k.cols, k.rows, k.C, k.D, k.alpha, region, path());
     const RemappedLightField field{nullptr, k.rows, k.cols, k.C};
     int64_t differ = 0;
     for (int64_t p = rc.k_begin; p < rc.k_end; ++p)

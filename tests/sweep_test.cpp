@@ -12,8 +12,7 @@
 #include "common/portable.h"
 #include "common/remapped_light_field.h"
 #include "entropy/angular_bins.h"
-#include "entropy/angular_entropy_mean.h"
-#include "entropy/entropy_paths.h"
+#include "entropy/varnel_kernel.h"
 #include "entropy/sample_range.h"
 #include "refocus/refocus_paths.h"
 #include "refocus/refocus_remapped.h"
@@ -54,11 +53,7 @@ Swept chained(const std::vector<double>& source, const Grid& g, const std::vecto
   out.images.assign(pixels * 3 * shifts.size(), 0.0);
   std::vector<double> field(source.size(), 0.0);
   const uint16_t D = static_cast<uint16_t>((g.C - 1) / 2);
-  const RefocusPath refocus = path == VectorPath::avx2 || path == VectorPath::avx512 ? RefocusPath::avx2
-                                                                                     : RefocusPath::baseline;
-  const EntropyPath entropy = path == VectorPath::avx512 ? EntropyPath::avx512
-                              : path == VectorPath::avx2 ? EntropyPath::avx2
-                                                         : EntropyPath::baseline;
+  const VectorPath refocus = path == VectorPath::avx512 ? VectorPath::avx2 : path;
   for (size_t s = 0; s < shifts.size(); ++s) {
     double* image = out.images.data() + s * 3 * pixels;
     double* map = out.entropy.data() + s * pixels;
@@ -66,8 +61,8 @@ Swept chained(const std::vector<double>& source, const Grid& g, const std::vecto
     if (literal)
       refocus_reference(source.data(), field.data(), image, cols, rows, static_cast<uint16_t>(g.C), D, shifts[s]);
     else
-      refocus_remapped_on_path(refocus, source.data(), field.data(), image, cols, rows, static_cast<uint16_t>(g.C), D,
-                               shifts[s]);
+      refocus_remapped(source.data(), field.data(), image, cols, rows, static_cast<uint16_t>(g.C), D, shifts[s],
+                       refocus);
     const int64_t bad = first_sample_out_of_range(field.data(), g.rows, g.cols, g.C, kRoundedBinRange);
     if (bad >= 0) {
       out.fault = {static_cast<int64_t>(s), bad, field[static_cast<size_t>(bad)]};
@@ -77,8 +72,8 @@ Swept chained(const std::vector<double>& source, const Grid& g, const std::vecto
       angular_entropy_mean_reference(field.data(), map, static_cast<int32_t>(g.cols), static_cast<int32_t>(g.rows),
                                      static_cast<int32_t>(g.C));
     else
-      angular_entropy_mean_on_path(entropy, field.data(), map, static_cast<int32_t>(g.cols),
-                                   static_cast<int32_t>(g.rows), static_cast<int32_t>(g.C));
+      angular_entropy_mean(field.data(), map, static_cast<int32_t>(g.cols), static_cast<int32_t>(g.rows),
+                           static_cast<int32_t>(g.C), path);
   }
   return out;
 }

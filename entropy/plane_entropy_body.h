@@ -1,0 +1,266 @@
+// The vector body of the per-plane entropy engine, written once over the thin
+// vector type of plane_entropy_lanes.h and compiled by each instruction-set
+// file, which first defines:
+//   narrow(d0, d1): two vectors of doubles in single precision, end to end,
+//     defined for every double (out of range: an infinity; NaN: a NaN);
+//   pack_bins(d0, d1, d2, d3): the low bytes of four dword vectors, in order;
+//   with LF_TABLE_BYTES defined, table_lookup(table, index, acc): the lanes
+//     whose index is below LF_TABLE_BYTES take table[index], the others keep
+//     acc;
+//   with LF_GATHER_TERMS defined, gather_terms(table, index): table[index]
+//     per dword, and, with LF_SHORT_TERMS, kShortPieces, all_below(index,
+//     bound) and short_lookup(table, index): table[index] from a 16-byte
+//     table where index < 16, else 0.
+//   Without either, summands are looked up one lane at a time.
+//
+// Reorganised against the definition, bits unchanged:
+// - kLanes pixels of a column at once, one per byte lane; a sample's bin
+//   comes from the same narrowing, truncation and half-away comparison as the
+//   scalar rules; the range check compares the narrowed value with the
+//   excluded single-precision bounds, which accepts exactly the doubles the
+//   scalar check accepts, and a sample outside is binned as 0 and reported;
+// - a pixel's C^2 bins are sorted by a fixed network, so equal bins form runs
+//   in ascending bin order and a run's length is that bin's count; each lane
+//   adds the summand of every run where it ends, in ascending order, and +0
+//   elsewhere, which leaves the sum as it is (the sum starts at +0 and every
+//   summand is +0 or negative, so it is never -0);
+// - a chunk of rows is first binned column by column, reading the plane in
+//   memory order, and only then sorted and summed group by group.
+#pragma once
+
+namespace {
+
+#if defined(LF_TABLE_BYTES)
+constexpr int kTableBytes = LF_TABLE_BYTES;
+#else
+constexpr int kTableBytes = 0;
+#endif
+// Binned samples of one chunk of rows of a column, kLanes bytes per angular
+// sample and group, on the stack. A chunk that takes all rows reads the plane
+// in one straight pass: all rows up to 1600 at C = 9, 576 at C = 15.
+constexpr int64_t kChunkBytes = 128 * 1024;
+
+// Per-call constants.
+struct Plan {
+  int64_t C;
+  int samples;  // C^2
+  int term_pieces;
+  SampleRange range;
+  uint8_t float_of_pixel[kLanes];          // where widen puts pixel p (in lane p)
+  alignas(64) uint8_t term_bytes[4][256];  // byte k of the summand of each count
+};
+
+void make_plan(Plan& plan, int64_t C, const EntropyTerms& terms, SampleRange range) {
+  plan.C = C;
+  plan.samples = static_cast<int>(C * C);
+  plan.range = range;
+  plan.term_pieces = kTableBytes > 0 ? (plan.samples + kTableBytes) / kTableBytes : 0;
+  for (int t = 0; t < kLanes; ++t) plan.float_of_pixel[lane_of(t)] = static_cast<uint8_t>(t);
+  for (int n = 0; n < 256; ++n) {
+    uint32_t bits;
+    std::memcpy(&bits, &terms.table[n], sizeof bits);
+    for (int k = 0; k < 4; ++k) plan.term_bytes[k][n] = static_cast<uint8_t>(bits >> (8 * k));
+  }
+}
+
+// The bins of kLanes samples from p (count of them present; the rest bin as
+// 0), in pack_bins order. A lane of `inside` is cleared by a sample outside.
+template <BinRule rule>
+inline Bytes bin_samples(const double* p, int64_t count, SampleRange range, Dwords& inside) {
+  const Floats low = Floats{} + range.low, high = Floats{} + range.high;
+  Dwords bins[4];
+  for (int v = 0; v < 4; ++v) {
+    const int64_t at = 2 * v * kDoubles;
+    Floats f = narrow(load_doubles(p + at, count - at), load_doubles(p + at + kDoubles, count - at - kDoubles));
+    // Ordered comparisons: a NaN fails both.
+    const Dwords ok = (f > low) & (f < high);
+    inside &= ok;
+    f = (Floats)((Dwords)f & ok);
+    const Dwords t = __builtin_convertvector(f, Dwords);
+    // A comparison's true is -1.
+    bins[v] = rule == BinRule::truncated ? t : t - (Dwords)(f - __builtin_convertvector(t, Floats) >= 0.5f);
+  }
+  return pack_bins(bins[0], bins[1], bins[2], bins[3]);
+}
+
+// Row i of every 16-byte block k: 16 bytes from first + (16k + i) * stride,
+// where first points at row i of block 0.
+inline Bytes load_rows(const uint8_t* first, int64_t stride) {
+  Bytes x;
+  for (int k = 0; k < kBlocks; ++k)
+    std::memcpy(reinterpret_cast<uint8_t*>(&x) + 16 * k, first + 16 * k * stride, 16);
+  return x;
+}
+
+// Bins the kLanes x C samples of one block column of a group (`valid` of them
+// present; the rest, past the last row, are never read and bin as 0) and
+// stores them as C vectors, one per angular row a, pixel p in lane p: each
+// pixel's C bins padded to 16 bytes, then 16 x 16 byte transposes in every
+// block by interleaving bytes, words, dwords and qwords.
+template <BinRule rule>
+void bin_block_column(const double* samples, int64_t valid, const Plan& plan, uint8_t* out, Dwords& inside) {
+  alignas(64) uint8_t packed[kLanes * (kLaneMaxBlock + 1)];
+  const int64_t C = plan.C;
+  for (int64_t j = 0; j < C; ++j) {
+    const int64_t at = kLanes * j;
+    store(packed + at, at < valid ? bin_samples<rule>(samples + at, valid - at, plan.range, inside) : Bytes{});
+  }
+  store(packed + kLanes * C, Bytes{});  // the padding of the last pixels
+  Bytes r[16];
+  for (int i = 0; i < 16; ++i) r[i] = load_rows(packed + i * C, C);
+  Words s[16];
+  for (int i = 0; i < 8; ++i) {
+    s[i] = (Words)interleave<false>(r[2 * i], r[2 * i + 1]);
+    s[i + 8] = (Words)interleave<true>(r[2 * i], r[2 * i + 1]);
+  }
+  Dwords t[16];
+  for (int h = 0; h < 16; h += 8)
+    for (int i = 0; i < 4; ++i) {
+      t[h + i] = (Dwords)interleave<false>(s[h + 2 * i], s[h + 2 * i + 1]);
+      t[h + i + 4] = (Dwords)interleave<true>(s[h + 2 * i], s[h + 2 * i + 1]);
+    }
+  Qwords u[16];
+  for (int g = 0; g < 16; g += 4)
+    for (int i = 0; i < 2; ++i) {
+      u[g + i] = (Qwords)interleave<false>(t[g + 2 * i], t[g + 2 * i + 1]);
+      u[g + i + 2] = (Qwords)interleave<true>(t[g + 2 * i], t[g + 2 * i + 1]);
+    }
+  for (int g = 0; g < 16; g += 2) {
+    if (g < C) store(out + kLanes * g, interleave<false>(u[g], u[g + 1]));
+    if (g + 1 < C) store(out + kLanes * (g + 1), interleave<true>(u[g], u[g + 1]));
+  }
+}
+
+inline void compare_exchange(Bytes* x, int low, int high) {
+  const Bytes u = x[low], v = x[high];
+  x[low] = min_bytes(u, v);
+  x[high] = max_bytes(u, v);
+}
+
+template <int count> struct FixedNetwork {
+  static constexpr SortingNetwork net = sorting_network(count);
+  static void sort_unrolled(Bytes* x) {
+    LF_UNROLL_NETWORK
+    for (int q = 0; q < net.size; ++q) compare_exchange(x, net.comparators[q].low, net.comparators[q].high);
+  }
+  static void sort_looped(Bytes* x) {
+    for (int q = 0; q < net.size; ++q) compare_exchange(x, net.comparators[q].low, net.comparators[q].high);
+  }
+};
+
+template <int C> void sort_block(Bytes* x) {
+  if constexpr (C <= kUnrolledBlock)
+    FixedNetwork<C * C>::sort_unrolled(x);
+  else
+    FixedNetwork<C * C>::sort_looped(x);
+}
+
+template <int... Cs> void sort_fixed(int64_t C, Bytes* x, std::integer_sequence<int, Cs...>) {
+  (void)((C == Cs + 1 ? (sort_block<Cs + 1>(x), true) : false) || ...);
+}
+
+// The summands of the counts in `index` (0 where no run ends), in the order
+// of widen.
+inline void summands(Bytes index, const Plan& plan, const EntropyTerms& terms, Floats (&out)[4]) {
+#if defined(LF_GATHER_TERMS)
+#if defined(LF_SHORT_TERMS)
+  // Most runs are short: byte shuffles from 16-entry pieces of the summand
+  // bytes, as many pieces as the longest run needs, instead of gathers.
+  if (all_below(index, 16 * kShortPieces)) {
+    Bytes bytes[4] = {};
+    for (int piece = 0; piece == 0 || (piece < kShortPieces && !all_below(index, 16 * piece)); ++piece) {
+      const Bytes local = index - static_cast<uint8_t>(16 * piece);
+      for (int k = 0; k < 4; ++k) bytes[k] |= short_lookup(plan.term_bytes[k] + 16 * piece, local);
+    }
+    Dwords words[4];
+    widen(bytes, words);
+    for (int q = 0; q < 4; ++q) out[q] = (Floats)words[q];
+    return;
+  }
+#endif
+  Dwords counts[4];
+  widen({index, Bytes{}, Bytes{}, Bytes{}}, counts);
+  for (int q = 0; q < 4; ++q) out[q] = gather_terms(terms.table, counts[q]);
+#elif defined(LF_TABLE_BYTES)
+  (void)terms;
+  Bytes bytes[4];
+  for (int k = 0; k < 4; ++k) {
+    bytes[k] = Bytes{};
+    for (int piece = 0; piece < plan.term_pieces; ++piece)
+      bytes[k] = table_lookup(plan.term_bytes[k] + piece * kTableBytes,
+                              index - static_cast<uint8_t>(piece * kTableBytes), bytes[k]);
+  }
+  Dwords words[4];
+  widen(bytes, words);
+  for (int q = 0; q < 4; ++q) out[q] = (Floats)words[q];
+#else
+  (void)plan;
+  alignas(64) float lanes[kLanes];
+  for (int t = 0; t < kLanes; ++t) lanes[t] = terms.table[index[lane_of(t)]];
+  for (int q = 0; q < 4; ++q) out[q] = load<Floats>(lanes + q * (kLanes / 4));
+#endif
+}
+
+// Entropies of the pixels of a group from their sorted bins, into
+// min(valid, kLanes) consecutive map elements.
+void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& terms, double* map, int64_t valid,
+                     MapUpdate update) {
+  const Bytes one = Bytes{} + 1;
+  Floats sums[4] = {};
+  Bytes length = one;
+  const int n = plan.samples;
+  for (int j = 0; j < n; ++j) {
+    const Bytes ending = j + 1 < n ? (Bytes)(sorted[j] != sorted[j + 1]) : Bytes{} - 1;
+    Floats added[4];
+    summands(length & ending, plan, terms, added);
+    for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
+    length = ((length + one) & ~ending) | (one & ending);
+  }
+  alignas(64) float entropies[kLanes];
+  for (int q = 0; q < 4; ++q) store(entropies + q * (kLanes / 4), sums[q]);
+  for (int64_t p = 0; p < std::min<int64_t>(valid, kLanes); ++p)
+    update_map(map + p, entropies[plan.float_of_pixel[p]] * -1.0f, update);
+}
+
+template <BinRule rule>
+bool lanes_plane(const RemappedLightField& field, const Plan& plan, const EntropyTerms& terms, double* map,
+                 MapUpdate update) {
+  const int64_t rows = field.rows, C = plan.C;
+  const int64_t group_bytes = int64_t{kLanes} * plan.samples;
+  const int64_t chunk_rows = kLanes * std::max<int64_t>(1, kChunkBytes / group_bytes);
+  alignas(64) uint8_t bins[kChunkBytes];
+  Dwords inside = Dwords{} - 1;
+  for (int64_t c = 0; c < field.cols; ++c) {
+    for (int64_t first = 0; first < rows; first += chunk_rows) {
+      const int64_t last = std::min(rows, first + chunk_rows);
+      // Column by column in memory order: one pass over the chunk's samples.
+      for (int64_t b = 0; b < C; ++b)
+        for (int64_t r0 = first; r0 < last; r0 += kLanes) {
+          uint8_t* out = bins + (r0 - first) / kLanes * group_bytes + kLanes * C * b;
+          bin_block_column<rule>(field.data + rlf_index(field, r0, c, 0, b, 0), (last - r0) * C, plan, out, inside);
+        }
+      for (int64_t r0 = first; r0 < last; r0 += kLanes) {
+        Bytes* sorted = reinterpret_cast<Bytes*>(bins + (r0 - first) / kLanes * group_bytes);
+        sort_fixed(C, sorted, std::make_integer_sequence<int, kLaneMaxBlock>());
+        group_entropies(sorted, plan, terms, map + map_index(rows, r0, c), last - r0, update);
+      }
+    }
+  }
+  bool all_inside = true;
+  for (int i = 0; i < kLanes / 4; ++i) all_inside &= inside[i] != 0;
+  return all_inside;
+}
+
+bool lanes_plane_entropy(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
+                         const EntropyTerms& terms, double* map, MapUpdate update) {
+  static_assert(kLaneMaxBlock * kLaneMaxBlock < 256, "run lengths must fit a byte");
+  static_assert(kLaneMaxBlock * kLaneMaxBlock < EntropyTerms::kTabulated, "every run length has its summand");
+  Plan plan;
+  make_plan(plan, angular_size, terms, range_of(rule));
+  // Plane 0 of a view that starts at this plane.
+  const RemappedLightField field{plane, rows, cols, angular_size};
+  if (rule == BinRule::rounded) return lanes_plane<BinRule::rounded>(field, plan, terms, map, update);
+  return lanes_plane<BinRule::truncated>(field, plan, terms, map, update);
+}
+
+}  // namespace

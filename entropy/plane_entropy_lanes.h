@@ -1,0 +1,63 @@
+// The thin vector type of the entropy engine's vector paths: GNU vectors of
+// kLanes bytes, one pixel per byte lane, and the same register seen as
+// doubles, words, dwords and floats. Included once by each instruction-set
+// file, after it defines kLanes and opens its target region; everything has
+// internal linkage, so each file keeps its own copy compiled for its set.
+#pragma once
+
+namespace {
+
+typedef uint8_t Bytes __attribute__((vector_size(kLanes)));
+typedef uint16_t Words __attribute__((vector_size(kLanes)));
+typedef int32_t Dwords __attribute__((vector_size(kLanes)));
+typedef float Floats __attribute__((vector_size(kLanes)));
+typedef double Doubles __attribute__((vector_size(kLanes)));
+typedef int64_t Qwords __attribute__((vector_size(kLanes)));
+
+constexpr int kDoubles = kLanes / 8;  // per vector
+constexpr int kBlocks = kLanes / 16;  // 16-byte blocks, within which x86 packs and unpacks work
+
+template <class V> inline V load(const void* p) {
+  V x;
+  std::memcpy(&x, p, sizeof x);
+  return x;
+}
+template <class V> inline void store(void* p, V x) { std::memcpy(p, &x, sizeof x); }
+
+// The first `count` doubles from p (none read beyond them), the rest 0.
+inline Doubles load_doubles(const double* p, int64_t count) {
+  if (count >= kDoubles) return load<Doubles>(p);
+  Doubles x = {};
+  if (count > 0) std::memcpy(&x, p, static_cast<size_t>(count) * sizeof(double));
+  return x;
+}
+
+inline Bytes min_bytes(Bytes a, Bytes b) { return a < b ? a : b; }
+inline Bytes max_bytes(Bytes a, Bytes b) { return a < b ? b : a; }
+
+// Interleaves the low (or high) halves of a and b within every 16-byte block,
+// as x86 unpacks and NEON zips do.
+template <bool high, class V, size_t... R> inline V interleave(V a, V b, std::index_sequence<R...>) {
+  constexpr int n = sizeof...(R), block = n / kBlocks;
+  return __builtin_shufflevector(a, b, ((R % block) % 2 ? n : 0) + (R / block) * block + (R % block) / 2 +
+                                           (high ? block / 2 : 0)...);
+}
+template <bool high, class V> inline V interleave(V a, V b) {
+  return interleave<high>(a, b, std::make_index_sequence<sizeof(V) / sizeof(a[0])>());
+}
+
+// Element e of dword vector q of `widen` comes from byte lane lane_of(4 * kBlocks * q + e).
+constexpr int lane_of(int t) { return 16 * ((t / 4) % kBlocks) + 4 * (t / (4 * kBlocks)) + t % 4; }
+
+// Four byte planes, byte k of every lane, assembled into the dwords of four
+// vectors in lane_of order.
+inline void widen(const Bytes (&b)[4], Dwords (&out)[4]) {
+  const Words low01 = (Words)interleave<false>(b[0], b[1]), high01 = (Words)interleave<true>(b[0], b[1]);
+  const Words low23 = (Words)interleave<false>(b[2], b[3]), high23 = (Words)interleave<true>(b[2], b[3]);
+  out[0] = (Dwords)interleave<false>(low01, low23);
+  out[1] = (Dwords)interleave<true>(low01, low23);
+  out[2] = (Dwords)interleave<false>(high01, high23);
+  out[3] = (Dwords)interleave<true>(high01, high23);
+}
+
+}  // namespace
