@@ -6,6 +6,8 @@
 #include <cstring>
 #include <utility>
 
+#include "common/bit_cast.h"
+
 namespace {
 
 struct U128 {
@@ -56,21 +58,9 @@ U128 shift_right_sticky(U128 x, int n) {
 // Of a non-zero value.
 int highest_bit(U128 x) { return x.hi ? 64 + lf_highest_bit(x.hi) : lf_highest_bit(x.lo); }
 
-uint64_t bits_of(double x) {
-  uint64_t u;
-  std::memcpy(&u, &x, sizeof u);
-  return u;
-}
-
-double from_bits(uint64_t u) {
-  double x;
-  std::memcpy(&x, &u, sizeof x);
-  return x;
-}
-
 // A finite non-zero double as significand * 2^exponent.
 void split(double x, uint64_t* significand, int* exponent) {
-  const uint64_t u = bits_of(x);
+  const uint64_t u = lf_bit_cast<uint64_t>(x);
   const int field = static_cast<int>((u >> 52) & 0x7ff);
   const uint64_t fraction = u & ((uint64_t{1} << 52) - 1);
   *significand = field ? fraction | (uint64_t{1} << 52) : fraction;
@@ -102,20 +92,20 @@ double rounded(U128 r, int exponent, bool negative) {
   // Significand bits the result can hold: 53, fewer below 2^-1022, where the
   // last bit stays at 2^-1074.
   const int keep = top >= -1022 ? 53 : top + 1075;
-  if (keep < 0) return from_bits(sign);  // below half the least subnormal
+  if (keep < 0) return lf_bit_cast<double>(sign);  // below half the least subnormal
   const int dropped = 64 - keep;         // of r.hi; r.lo is all below
   uint64_t significand = dropped < 64 ? r.hi >> dropped : 0;
   const uint64_t rest = dropped < 64 ? r.hi & ((uint64_t{1} << dropped) - 1) : r.hi;
   const uint64_t half = uint64_t{1} << (dropped - 1);
   if (rest > half || (rest == half && (r.lo != 0 || (significand & 1)))) ++significand;
   // Subnormal, or rounded up to the least normal: the significand is the encoding.
-  if (keep < 53) return from_bits(sign | significand);
+  if (keep < 53) return lf_bit_cast<double>(sign | significand);
   if (significand == uint64_t{1} << 53) {
     significand >>= 1;
     ++top;
   }
-  if (top > 1023) return from_bits(sign | 0x7ff0000000000000u);
-  return from_bits(sign | (uint64_t(top + 1023) << 52) | (significand & ((uint64_t{1} << 52) - 1)));
+  if (top > 1023) return lf_bit_cast<double>(sign | 0x7ff0000000000000u);
+  return lf_bit_cast<double>(sign | (uint64_t(top + 1023) << 52) | (significand & ((uint64_t{1} << 52) - 1)));
 }
 
 }  // namespace

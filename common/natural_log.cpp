@@ -32,6 +32,7 @@
 #include <cstring>
 #include <limits>
 
+#include "common/bit_cast.h"
 #include "common/exact_fma.h"
 
 namespace {
@@ -59,22 +60,10 @@ constexpr double kLn2 = 0x1.62e42fefa39efp-1;
 // log1p(r) ~ r + A2 r^2 + A1 r^3 + A0 r^4.
 constexpr double kA0 = -0x1.00ea348b88334p-2, kA1 = 0x1.5575b0be00b6ap-2, kA2 = -0x1.ffffef20a4123p-2;
 
-uint32_t bits_of(float x) {
-  uint32_t u;
-  std::memcpy(&u, &x, sizeof u);
-  return u;
-}
-
-float from_bits(uint32_t u) {
-  float x;
-  std::memcpy(&x, &u, sizeof x);
-  return x;
-}
-
 }  // namespace
 
 float natural_log(float x) {
-  uint32_t ix = bits_of(x);
+  uint32_t ix = lf_bit_cast<uint32_t>(x);
   // +0 rather than a rounding mode's -0.
   if (ix == 0x3f800000u) return 0.0f;
   if (ix - 0x00800000u >= 0x7f800000u - 0x00800000u) {
@@ -83,7 +72,7 @@ float natural_log(float x) {
     if (ix == 0x7f800000u) return x;
     // NaN, quieted, for NaN and negative inputs.
     if ((ix & 0x80000000u) || (ix & 0x7fffffffu) >= 0x7f800000u) return (x - x) / (x - x);
-    ix = bits_of(x * 0x1p23f) - (23u << 23);
+    ix = lf_bit_cast<uint32_t>(x * 0x1p23f) - (23u << 23);
   }
   const uint32_t tmp = ix - kOff;
   const uint32_t i = (tmp >> 19) % 16;
@@ -92,7 +81,7 @@ float natural_log(float x) {
   const uint32_t iz = ix - (tmp & 0xff800000u);
   const double invc = kTable[i].invc;
   const double logc = kTable[i].logc;
-  const double z = static_cast<double>(from_bits(iz));
+  const double z = static_cast<double>(lf_bit_cast<float>(iz));
 
   // log(x) = log1p(z/c - 1) + log(c) + k ln2, in double, rounded to single once.
   // glibc's FMA build fuses these five steps (its machine code has five

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "common/portable.h"
+#include "fuzz/fuzz_bytes.h"
 #include "fuzz/mex_stub.h"
 
 namespace {
@@ -46,33 +47,6 @@ const mxClassID kOtherScalarClasses[] = {
 
 template <class T, size_t N> const T& pick(const T (&table)[N], unsigned index) { return table[index % N]; }
 
-// The fuzzer's bytes, front to back; once they run out every read gives 0,
-// which decodes to the most ordinary choice.
-class Bytes {
- public:
-  Bytes(const uint8_t* data, size_t size) : p_(data), n_(size) {}
-  uint8_t u8() {
-    if (n_ == 0) return 0;
-    --n_;
-    return *p_++;
-  }
-  uint32_t u32() {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= uint32_t{u8()} << (8 * i);
-    return v;
-  }
-  double f64() {
-    uint64_t bits = 0;
-    for (int i = 0; i < 8; ++i) bits |= uint64_t{u8()} << (8 * i);
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
-    return d;
-  }
-
- private:
-  const uint8_t* p_;
-  size_t n_;
-};
 
 uint64_t splitmix(uint64_t& state) {
   uint64_t z = (state += 0x9E3779B97F4A7C15u);
@@ -222,7 +196,7 @@ class CallBuilder {
   std::vector<Block> blocks_;
 };
 
-double decode_scalar(Bytes& in) {
+double decode_scalar(FuzzBytes& in) {
   const uint8_t kind = in.u8(), b = in.u8();
   switch (kind % 16) {
     case 9: return b % 16 + (in.u8() + 1) / 257.0;
@@ -236,7 +210,7 @@ double decode_scalar(Bytes& in) {
 }
 
 // Element 0 takes `first` when given: the value a scalar input stands for.
-void fill(mxArray* a, Bytes& in, const double* first) {
+void fill(mxArray* a, FuzzBytes& in, const double* first) {
   if (a->stored == 0 || a->real == nullptr) return;
   uint64_t state = in.u32();
   const uint8_t mode = in.u8() % 8;
@@ -267,7 +241,7 @@ void fill(mxArray* a, Bytes& in, const double* first) {
   }
 }
 
-mxArray* decode_scalar_input(Bytes& in, CallBuilder& b) {
+mxArray* decode_scalar_input(FuzzBytes& in, CallBuilder& b) {
   const uint8_t cls = in.u8(), count = in.u8();
   mxClassID c = mxDOUBLE_CLASS;
   bool complex = false, sparse = false;
@@ -288,7 +262,7 @@ mxArray* decode_scalar_input(Bytes& in, CallBuilder& b) {
   return a;
 }
 
-mxArray* decode_array_input(Bytes& in, CallBuilder& b, uint64_t needed, uint64_t max_elements,
+mxArray* decode_array_input(FuzzBytes& in, CallBuilder& b, uint64_t needed, uint64_t max_elements,
                             const std::vector<Input>& earlier) {
   const uint8_t alias = in.u8();
   if (alias >= 216 && !earlier.empty()) {
@@ -506,7 +480,7 @@ uint64_t elements(std::initializer_list<int64_t> sizes) {
 }
 
 int run_fuzz_call(const ModuleSpec& module, const uint8_t* data, size_t size) {
-  Bytes in(data, size);
+  FuzzBytes in(data, size);
   CallBuilder builder;
   const int required = static_cast<int>(module.roles.size());
 

@@ -17,6 +17,7 @@
 #include "common/remapped_light_field.h"
 #include "entropy/angular_bins.h"
 #include "entropy/sample_range.h"
+#include "fuzz/fuzz_bytes.h"
 #include "fuzz/mex_stub.h"
 #include "tests/reference/entropy_reference.h"
 #include "tests/reference/refocus_reference.h"
@@ -26,26 +27,6 @@ namespace {
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
 
-class Bytes {
- public:
-  Bytes(const uint8_t* data, size_t size) : p_(data), n_(size) {}
-  uint8_t u8() {
-    if (n_ == 0) return 0;
-    --n_;
-    return *p_++;
-  }
-  double f64() {
-    uint64_t bits = 0;
-    for (int i = 0; i < 8; ++i) bits |= uint64_t{u8()} << (8 * i);
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
-    return d;
-  }
-
- private:
-  const uint8_t* p_;
-  size_t n_;
-};
 
 template <class T, size_t N> T pick(const T (&table)[N], unsigned i) { return table[i % N]; }
 
@@ -95,7 +76,7 @@ Tally tally;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
-  Bytes in(bytes, size);
+  FuzzBytes in(bytes, size);
   const uint8_t shape = in.u8();
   int nrhs = (shape & 1) ? 5 : 3;
   if ((shape & 0x1E) == 0x1E) nrhs = shape >> 5;  // 0 .. 7 now and then

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/bit_cast.h"
 #include "entropy/angular_bins.h"
 #include "tests/reference/round_half_away.h"
 
@@ -18,18 +19,6 @@
 #endif
 
 namespace {
-
-float from_bits(uint32_t u) {
-  float f;
-  std::memcpy(&f, &u, sizeof f);
-  return f;
-}
-
-uint32_t to_bits(float f) {
-  uint32_t u;
-  std::memcpy(&u, &f, sizeof u);
-  return u;
-}
 
 int32_t oracle_rounded(float f) { return static_cast<int32_t>(round_half_away(f)); }
 int32_t oracle_truncated(float f) { return static_cast<int32_t>(f); }
@@ -53,15 +42,15 @@ template <int32_t (*Bin)(double), int32_t (*Oracle)(float)>
 uint64_t exhaustive_mismatches(uint32_t first, uint32_t end, SampleRange range) {
   constexpr uint32_t kChunk = 4096;
   int32_t bins[kChunk + 1];
-  bins[kChunk] = Bin(from_bits(first));  // carried in front of each chunk
-  uint64_t wrong = bins[kChunk] != Oracle(from_bits(first));
+  bins[kChunk] = Bin(lf_bit_cast<float>(first));  // carried in front of each chunk
+  uint64_t wrong = bins[kChunk] != Oracle(lf_bit_cast<float>(first));
   for (uint32_t start = first; start < end; start += std::min(kChunk, end - start)) {
     const uint32_t n = std::min(kChunk, end - start);
     bins[0] = bins[kChunk];
     uint64_t refused = 0;
     uint32_t changes = 0;
     for (uint32_t i = 0; i < n; ++i) {
-      const double x = from_bits(start + i);
+      const double x = lf_bit_cast<float>(start + i);
       bins[i + 1] = Bin(x);
       refused += outside_range(x, range);
     }
@@ -69,11 +58,11 @@ uint64_t exhaustive_mismatches(uint32_t first, uint32_t end, SampleRange range) 
     if (changes)
       for (uint32_t i = 0; i < n; ++i)
         if (bins[i + 1] != bins[i])
-          wrong += (bins[i] != Oracle(from_bits(start + i - 1))) + (bins[i + 1] != Oracle(from_bits(start + i)));
+          wrong += (bins[i] != Oracle(lf_bit_cast<float>(start + i - 1))) + (bins[i + 1] != Oracle(lf_bit_cast<float>(start + i)));
     wrong += refused;
     bins[kChunk] = bins[n];
   }
-  return wrong + (bins[kChunk] != Oracle(from_bits(end - 1)));
+  return wrong + (bins[kChunk] != Oracle(lf_bit_cast<float>(end - 1)));
 }
 
 // Every value of [first, end) checked on its own, taking every stride-th.
@@ -81,7 +70,7 @@ template <int32_t (*Bin)(double), int32_t (*Oracle)(float)>
 uint64_t sampled_mismatches(uint32_t first, uint32_t end, uint32_t stride, SampleRange range) {
   uint64_t wrong = 0;
   for (uint64_t u = first; u < end; u += stride) {
-    const float f = from_bits(static_cast<uint32_t>(u));
+    const float f = lf_bit_cast<float>(static_cast<uint32_t>(u));
     wrong += (Bin(f) != Oracle(f)) + outside_range(f, range);
   }
   return wrong;
@@ -91,14 +80,14 @@ uint64_t sampled_mismatches(uint32_t first, uint32_t end, uint32_t stride, Sampl
 template <int32_t (*Bin)(double), int32_t (*Oracle)(float)>
 void sweep_sign(const Rule& rule, bool negative) {
   const uint32_t first = negative ? 0x80000000u : 0u;
-  const uint32_t end = to_bits(negative ? rule.low : rule.high);
+  const uint32_t end = lf_bit_cast<uint32_t>(negative ? rule.low : rule.high);
   if (BIN_SWEEP_STRIDE == 1) {
     EXPECT_EQ((exhaustive_mismatches<Bin, Oracle>(first, end, rule.range)), 0u);
   } else {
     EXPECT_EQ((sampled_mismatches<Bin, Oracle>(first, end, BIN_SWEEP_STRIDE, rule.range)), 0u);
     for (int n = 0; n <= 256; ++n)
       for (float centre : {n + 0.0f, n + 0.5f}) {
-        const uint32_t u = to_bits(negative ? -centre : centre);
+        const uint32_t u = lf_bit_cast<uint32_t>(negative ? -centre : centre);
         if (u >= end) continue;
         const uint32_t lo = u - first > 2048 ? u - 2048 : first;
         const uint32_t hi = end - u > 2048 ? u + 2048 : end;
@@ -106,7 +95,7 @@ void sweep_sign(const Rule& rule, bool negative) {
       }
   }
   // The first floats beyond the end, which the range must refuse.
-  for (uint32_t i = 0; i < 64; ++i) EXPECT_FALSE(in_range(from_bits(end + i), rule.range)) << from_bits(end + i);
+  for (uint32_t i = 0; i < 64; ++i) EXPECT_FALSE(in_range(lf_bit_cast<float>(end + i), rule.range)) << lf_bit_cast<float>(end + i);
 }
 
 TEST(BinSweep, Rounded) {
