@@ -78,6 +78,7 @@ struct Workspace {
   std::vector<double> buffer;  // one plane of a tile, remapped layout
   std::vector<double> image;   // one plane of a tile's image, when none is asked for
   std::vector<double> map;     // the tile's entropy maps, one per shift of an item
+  std::unique_ptr<RefocusWindow> window;
   SweepFault fault{-1, 0, 0.0};
 };
 
@@ -134,10 +135,12 @@ void note_fault(const Sweep& w, Workspace& ws, int64_t s, int64_t index, double 
     f = {s, index, value};
 }
 
-// One plane of one tile at one shift into the buffer; its image elements
-// straight into the caller's images, or into scratch when none are asked for.
-void refocus_tile_plane(const Sweep& w, Workspace& ws, int64_t s, int64_t k, int64_t r_begin, int64_t c_begin,
-                        int64_t nr, int64_t nc) {
+// One plane of one tile at one shift into the buffer, from the window's copy
+// when it serves the shift (shift index s - planned of its plan); its image
+// elements straight into the caller's images, or into scratch when none are
+// asked for.
+void refocus_tile_plane(const Sweep& w, Workspace& ws, int64_t s, int64_t planned, bool windowed, int64_t k,
+                        int64_t r_begin, int64_t c_begin, int64_t nr, int64_t nc) {
   const int64_t pixels = w.rows * w.cols;
   RefocusRegion region;
   region.r_begin = r_begin;
@@ -158,8 +161,11 @@ void refocus_tile_plane(const Sweep& w, Workspace& ws, int64_t s, int64_t k, int
   }
   region.image_plane = 0;
   region.prefetch_destination = false;
-  refocus_region_on_path(w.paths.refocus, w.source, static_cast<uint16_t>(w.cols), static_cast<uint16_t>(w.rows),
-                         static_cast<uint16_t>(w.C), static_cast<uint16_t>(w.D), w.shifts[s], region);
+  if (windowed)
+    ws.window->refocus(s - planned, region);
+  else
+    refocus_region_on_path(w.paths.refocus, w.source, static_cast<uint16_t>(w.cols), static_cast<uint16_t>(w.rows),
+                           static_cast<uint16_t>(w.C), static_cast<uint16_t>(w.D), w.shifts[s], region);
 }
 
 // One tile at shifts first .. last - 1, plane by plane, so that the source
@@ -174,11 +180,17 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
   const int64_t tile_pixels = nr * nc;
   const MapUpdate updates[3] = {MapUpdate::store, MapUpdate::add, MapUpdate::add_average};
   bool failed[kShiftsPerItem] = {};
-  for (int64_t k = 0; k < 3; ++k)
-    for (int64_t s = first; s < last; ++s) {
+  // Runs of shifts that one copy of the source around the tile serves.
+  for (int64_t planned = first, served; planned < last; planned += served) {
+    served = ws.window->plan(r_begin, r_begin + nr, c_begin, c_begin + nc, w.shifts + planned, last - planned);
+    const bool windowed = served > 0;
+    if (!windowed) served = 1;
+  for (int64_t k = 0; k < 3; ++k) {
+    if (windowed && planned <= w.fault_shift.load(std::memory_order_relaxed)) ws.window->fill(w.source, k);
+    for (int64_t s = planned; s < planned + served; ++s) {
       // A shift after one already known to fail cannot be the one named.
       if (s > w.fault_shift.load(std::memory_order_relaxed)) break;
-      refocus_tile_plane(w, ws, s, k, r_begin, c_begin, nr, nc);
+      refocus_tile_plane(w, ws, s, planned, windowed, k, r_begin, c_begin, nr, nc);
       const bool check = !(w.source_safe && std::isfinite(w.shifts[s]));
       const int64_t bad = check ? first_fault_in_tile(w, ws.buffer.data(), r_begin, c_begin, nr, nc, k) : -1;
       if (bad >= 0) {
@@ -194,6 +206,8 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
         plane_entropy(w.paths.entropy, BinRule::rounded, ws.buffer.data(), nr, nc, C, w.terms,
                       ws.map.data() + (s - first) * tile_pixels, updates[k]);
     }
+  }
+  }
   const int64_t pixels = w.rows * w.cols;
   for (int64_t s = first; s < last; ++s) {
     if (failed[s - first]) continue;
@@ -249,6 +263,8 @@ SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, in
     ws.buffer.resize(static_cast<size_t>(tile_pixels * angular_size * angular_size));
     if (!images) ws.image.resize(static_cast<size_t>(tile_pixels));
     ws.map.resize(static_cast<size_t>(tile_pixels * kShiftsPerItem));
+    ws.window = std::make_unique<RefocusWindow>(w->paths.refocus, rows, cols, angular_size, w->tile_rows,
+                                                w->tile_cols, kShiftsPerItem);
   }
   // A thread the system will not start leaves its share to the others.
   std::vector<std::thread> helpers;
