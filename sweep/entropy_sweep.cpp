@@ -45,9 +45,10 @@ KernelPaths kernel_paths(VectorPath path) {
   }
 }
 
-// Shifts per work item: enough items for the threads on small grids, few
-// enough that a tile's source stays in cache from one shift to the next.
-constexpr int64_t kShiftsPerItem = 8;
+// Shifts per work item, at most: the window splits an item's shifts into runs
+// whose copy of the source stays in cache, so long items read the source
+// around a tile fewer times; the tiles alone give the threads enough items.
+constexpr int64_t kShiftsPerItem = 48;
 // A tile of one plane near 300 KB: it stays in the second-level cache between
 // the refocus step that writes it and the entropy step that reads it.
 constexpr int64_t kTileRows = 64;
@@ -60,7 +61,7 @@ struct Sweep {
   const double* shifts;
   double* entropy;
   double* images;
-  int64_t tile_rows, tile_cols, tiles_down, tiles, groups;
+  int64_t tile_rows, tile_cols, tiles_down, tiles, groups, group;  // group: shifts per item
   EntropyTerms terms;
   std::atomic<int64_t> next_item{0};
   std::atomic<int64_t> fault_shift;  // lowest shift with a fault so far, n when none
@@ -220,9 +221,9 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
 void work(Sweep& w, Workspace& ws) {
   const int64_t items = w.tiles * w.groups;
   for (int64_t item; (item = w.next_item.fetch_add(1, std::memory_order_relaxed)) < items;) {
-    const int64_t tile = item / w.groups, first = item % w.groups * kShiftsPerItem;
+    const int64_t tile = item / w.groups, first = item % w.groups * w.group;
     if (first > w.fault_shift.load(std::memory_order_relaxed)) continue;
-    run_item(w, ws, tile, first, std::min(w.n, first + kShiftsPerItem));
+    run_item(w, ws, tile, first, std::min(w.n, first + w.group));
   }
 }
 
@@ -250,7 +251,9 @@ SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, in
       cols, tiling.cols > 0 ? tiling.cols : std::max<int64_t>(1, kTileBytes / (plane_bytes * w->tile_rows)));
   w->tiles_down = (rows + w->tile_rows - 1) / w->tile_rows;
   w->tiles = w->tiles_down * ((cols + w->tile_cols - 1) / w->tile_cols);
+  // Runs of equal length: a short last run would copy the source for few shifts.
   w->groups = (n + kShiftsPerItem - 1) / kShiftsPerItem;
+  w->group = (n + w->groups - 1) / w->groups;
   w->fault_shift = n;
   make_entropy_terms(w->terms, angular_size);
   w->source_safe = !any_outside(source, rows * angular_size * cols * angular_size * 3, kSafeSourceRange);
