@@ -29,3 +29,34 @@ struct RefocusRegion {
 void refocus_region(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
                     uint16_t angular_radius, double alpha, const RefocusRegion& region,
                     VectorPath path = refocus_best_path());
+
+// One tile of pixels refocused at several shifts from one copy of the source
+// around it, made once per plane and read by every shift: a slot per source
+// column that any of the shifts reads, as the region kernel makes one per
+// column and shift. Every value is still bit for bit refocus_remapped's.
+// Working memory is fixed by the tile size and the shift count.
+struct RefocusWindowState;
+class RefocusWindow {
+ public:
+  // For a rows x cols field of block side C = 2D + 1, tiles of at most
+  // tile_rows x tile_cols pixels and at most max_shifts shifts a plan.
+  RefocusWindow(VectorPath path, int64_t rows, int64_t cols, int64_t angular_size, int64_t tile_rows,
+                int64_t tile_cols, int64_t max_shifts);
+  ~RefocusWindow();
+  RefocusWindow(const RefocusWindow&) = delete;
+  RefocusWindow& operator=(const RefocusWindow&) = delete;
+
+  // Plans pixels r_begin .. r_end - 1 by c_begin .. c_end - 1 at the first of
+  // shifts[0 .. count - 1]: returns how many of them one copy serves, or 0
+  // when not even the first fits (then refocus_region serves it).
+  int64_t plan(int64_t r_begin, int64_t r_end, int64_t c_begin, int64_t c_end, const double* shifts,
+               int64_t count);
+  // Copies plane k of the source around the planned tile.
+  void fill(const double* source, int64_t k);
+  // Shift i of the plan, from the copy, into the region's arrays; the region
+  // names the planned pixels and the copied plane.
+  void refocus(int64_t i, const RefocusRegion& region) const;
+
+ private:
+  RefocusWindowState* state_;
+};

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "common/portable.h"
 #include "common/remapped_light_field.h"
@@ -67,8 +68,33 @@ struct RowTable {
   int64_t filled[kMaxChunk];  // and how many slot rows hold data
 };
 
-template <int W> void build_row_table(const Geometry& g, RowTable& t) {
+// The per-row entries of a table whose slot rows (origin, filled, cap) are set.
+template <int W> void build_row_entries(const Geometry& g, RowTable& t) {
   const int64_t blocks = (t.n + W - 1) / W;
+  for (int64_t b = 0; b < blocks; ++b) {
+    t.simple[b] = (b + 1) * W <= t.n;
+    for (int64_t j = 0; j < t.nv; ++j) {
+      const int64_t v = t.v_begin + j;
+      int64_t start = 0;
+      bool regular = (b + 1) * W <= t.n;
+      for (int64_t l = 0; l < W; ++l) {
+        // Lanes past the last row repeat it; their values are never stored.
+        const int64_t i = std::min(b * W + l, t.n - 1);
+        int64_t r0, r1;
+        row_terms(g, v, t.r_begin + i, &t.wr0[(b * t.nv + j) * W + l], &r0, &r1);
+        t.slot_row[0][(b * t.nv + j) * W + l] = static_cast<int32_t>(std::min(r0 - t.origin[j], t.filled[j] - 1));
+        t.slot_row[1][(b * t.nv + j) * W + l] = static_cast<int32_t>(std::min(r1 - t.origin[j], t.filled[j] - 1));
+        if (l == 0) start = r0 - t.origin[j];
+        regular = regular && r0 == t.origin[j] + start + l && r1 == r0 + 1;
+      }
+      regular = regular && start + W + 1 <= t.filled[j];
+      t.at[b * t.nv + j] = regular ? static_cast<int32_t>(j * t.cap + start) : -1;
+      t.simple[b] = t.simple[b] && regular;
+    }
+  }
+}
+
+template <int W> void build_row_table(const Geometry& g, RowTable& t) {
   int64_t first = INT64_MAX, end = 0;
   for (int64_t j = 0; j < t.nv; ++j) {
     const int64_t v = t.v_begin + j;
@@ -95,27 +121,7 @@ template <int W> void build_row_table(const Geometry& g, RowTable& t) {
       t.filled[j] = t.rows;
     }
   }
-  for (int64_t b = 0; b < blocks; ++b) {
-    t.simple[b] = (b + 1) * W <= t.n;
-    for (int64_t j = 0; j < t.nv; ++j) {
-      const int64_t v = t.v_begin + j;
-      int64_t start = 0;
-      bool regular = (b + 1) * W <= t.n;
-      for (int64_t l = 0; l < W; ++l) {
-        // Lanes past the last row repeat it; their values are never stored.
-        const int64_t i = std::min(b * W + l, t.n - 1);
-        int64_t r0, r1;
-        row_terms(g, v, t.r_begin + i, &t.wr0[(b * t.nv + j) * W + l], &r0, &r1);
-        t.slot_row[0][(b * t.nv + j) * W + l] = static_cast<int32_t>(std::min(r0 - t.origin[j], t.filled[j] - 1));
-        t.slot_row[1][(b * t.nv + j) * W + l] = static_cast<int32_t>(std::min(r1 - t.origin[j], t.filled[j] - 1));
-        if (l == 0) start = r0 - t.origin[j];
-        regular = regular && r0 == t.origin[j] + start + l && r1 == r0 + 1;
-      }
-      regular = regular && start + W + 1 <= t.filled[j];
-      t.at[b * t.nv + j] = regular ? static_cast<int32_t>(j * t.cap + start) : -1;
-      t.simple[b] = t.simple[b] && regular;
-    }
-  }
+  build_row_entries<W>(g, t);
 }
 
 // Copies the source rows that the table names, from one block position a_begin
@@ -464,4 +470,263 @@ void refocus_remapped(const double* source, double* destination, double* image, 
 void refocus_region(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
                     uint16_t angular_radius, double alpha, const RefocusRegion& region, VectorPath path) {
   kernel_for(path, angular_size, angular_radius)(source, cols, rows, angular_size, angular_radius, alpha, region);
+}
+
+// The window: where each offset's rows and each u's columns sit in the copy,
+// and one row table per planned shift.
+struct RefocusWindowState {
+  VectorPath path;
+  Geometry g;
+  int64_t count;  // planned shifts
+  int64_t r_begin, r_end, c_begin, c_end;
+  RowTable layout;                   // slot rows of the copy (origin, filled, cap, shared)
+  std::vector<int64_t> col_lo, col_at;  // per u (index D + u): first column held, its slot
+  std::vector<double> shifts;
+  std::vector<RowTable> tables;
+  std::vector<double> copy;
+};
+
+namespace {
+
+// About 700 KB: with a tile plane of about 300 KB the copy and the tile stay
+// in a 1 MB second-level cache.
+constexpr int64_t kWindowEntries = 88 * 1024;
+
+template <int W> void window_tables(RefocusWindowState& w) {
+  for (int64_t i = 0; i < w.count; ++i) {
+    RowTable& t = w.tables[static_cast<size_t>(i)];
+    Geometry g = w.g;
+    g.neg_alpha = std::isnan(w.shifts[size_t(i)]) ? w.shifts[size_t(i)] : -w.shifts[size_t(i)];
+    t.tile = w.layout.tile;
+    t.chunk = w.layout.chunk;
+    t.cap = w.layout.cap;
+    t.r_begin = w.r_begin;
+    t.n = w.r_end - w.r_begin;
+    t.v_begin = -g.D;
+    t.nv = g.C;
+    t.shared = w.layout.shared;
+    t.first = w.layout.first;
+    t.rows = w.layout.rows;
+    std::copy(w.layout.origin, w.layout.origin + g.C, t.origin);
+    std::copy(w.layout.filled, w.layout.filled + g.C, t.filled);
+    build_row_entries<W>(g, t);
+  }
+}
+
+template <int W> LF_INLINE void window_fill(RefocusWindowState& w, const double* source, int64_t k) {
+  const Geometry& g = w.g;
+  const double* plane = source + k * g.P;
+  const int64_t slot = g.C * w.layout.cap;
+  for (int64_t b = 0; b < g.C; ++b) {
+    const int64_t held = w.col_at[size_t(b) + 1] - w.col_at[size_t(b)];
+    for (int64_t q = 0; q < held; ++q) {
+      const int64_t column = w.col_lo[size_t(b)] + q;
+      fill_slot<W>(w.layout, plane + (column * g.C + b) * g.H, g.C,
+                   w.copy.data() + (w.col_at[size_t(b)] + q) * slot);
+    }
+  }
+}
+
+// refocus_region_body with the slots taken from the copy and the row table
+// of the shift.
+template <int W, int NV>
+LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const RefocusRegion& region) {
+  Geometry g = w.g;
+  const double alpha = w.shifts[size_t(i)];
+  g.neg_alpha = std::isnan(alpha) ? alpha : -alpha;
+  const RowTable& t = w.tables[size_t(i)];
+  const double block = static_cast<double>(static_cast<int32_t>(g.C * g.C));
+  const int64_t n = t.n, slot = g.C * t.cap;
+  const int64_t col_tile = kSumEntries / n;
+  double sums[kSumEntries];
+  for (int64_t c_begin = region.c_begin; c_begin < region.c_end; c_begin += col_tile) {
+    const int64_t m = std::min(col_tile, region.c_end - c_begin);
+    std::fill(sums, sums + m * n, 0.0);
+    for (int64_t u = -g.D; u <= g.D; ++u) {
+      const int64_t b = g.D + u;
+      const double* held = w.copy.data() + (w.col_at[size_t(b)] - w.col_lo[size_t(b)]) * slot;
+      for (int64_t cl = 0; cl < m; ++cl) {
+        const int64_t c = c_begin + cl;
+        const double pc = static_cast<double>(u) * g.neg_alpha + static_cast<double>(c);
+        const double fc = std::floor(pc);
+        const int64_t c0 = clamp_index(fc, g.cols), c1 = clamp_index(fc + 1.0, g.cols);
+        ColumnJob job;
+        job.wc0 = 1.0 - (pc - fc);
+        job.wc1 = 1.0 - job.wc0;
+        job.m0 = held + c0 * slot;
+        job.m1 = held + c1 * slot;
+        job.sum = sums + cl * n;
+        job.to = region.destination + ((c - region.c_begin) * g.C + b) * region.destination_height;
+        job.next_source = job.next_destination = 0;
+        job.source_lines = job.destination_lines = 0;
+        if (NV && g.C == NV)
+          refocus_column<W, NV>(g, t, job);
+        else
+          refocus_column<W, 0>(g, t, job);
+      }
+    }
+    for (int64_t cl = 0; cl < m; ++cl)
+      for (int64_t r = 0; r < n; ++r)
+        region.image[r + (c_begin + cl - region.c_begin) * region.image_rows] = sums[cl * n + r] / block;
+  }
+}
+
+template <int NV> void window_refocus_baseline(const RefocusWindowState& w, int64_t i, const RefocusRegion& region) {
+  window_refocus<2, NV>(w, i, region);
+}
+void window_fill_baseline(RefocusWindowState& w, const double* source, int64_t k) { window_fill<2>(w, source, k); }
+#if LF_X86_PATHS
+template <int NV>
+LF_TARGET("avx2") void window_refocus_avx2(const RefocusWindowState& w, int64_t i,
+                                                         const RefocusRegion& region) {
+  window_refocus<4, NV>(w, i, region);
+}
+LF_TARGET("avx2") void window_fill_avx2(RefocusWindowState& w, const double* source, int64_t k) {
+  window_fill<4>(w, source, k);
+}
+#endif
+
+using WindowKernel = void (*)(const RefocusWindowState&, int64_t, const RefocusRegion&);
+struct WindowCopy {
+  int side;
+  WindowKernel baseline, avx2;
+};
+#if LF_X86_PATHS
+#define LF_WINDOW_COPY(side) {side, window_refocus_baseline<side>, window_refocus_avx2<side>}
+#else
+#define LF_WINDOW_COPY(side) {side, window_refocus_baseline<side>, nullptr}
+#endif
+constexpr WindowCopy kWindowCopies[] = {LF_WINDOW_COPY(5),  LF_WINDOW_COPY(7),  LF_WINDOW_COPY(9),
+                                        LF_WINDOW_COPY(11), LF_WINDOW_COPY(13), LF_WINDOW_COPY(15)};
+constexpr WindowCopy kGeneralWindowCopy = LF_WINDOW_COPY(0);
+#undef LF_WINDOW_COPY
+
+bool wide(VectorPath path) { return LF_X86_PATHS && path == VectorPath::avx2; }
+
+}  // namespace
+
+RefocusWindow::RefocusWindow(VectorPath path, int64_t rows, int64_t cols, int64_t angular_size, int64_t tile_rows,
+                             int64_t tile_cols, int64_t max_shifts)
+    : state_(new RefocusWindowState) {
+  RefocusWindowState& w = *state_;
+  w.path = path;
+  w.g.rows = rows;
+  w.g.cols = cols;
+  w.g.C = angular_size;
+  w.g.D = (angular_size - 1) / 2;
+  w.g.H = rows * angular_size;
+  w.g.P = w.g.H * cols * angular_size;
+  w.g.neg_alpha = 0.0;
+  w.count = 0;
+  // One chunk of offsets and one tile of rows per call: the region kernel's
+  // sizes for this C must cover the tile.
+  w.layout.chunk = angular_size;
+  w.layout.tile = angular_size * kMinTile <= kEntries
+                      ? std::min(kMaxTile, kEntries / angular_size / kMinTile * kMinTile)
+                      : 0;
+  (void)tile_cols;
+  if (tile_rows > w.layout.tile) max_shifts = 0;
+  w.col_lo.resize(size_t(angular_size));
+  w.col_at.resize(size_t(angular_size) + 1);
+  w.shifts.resize(size_t(max_shifts));
+  w.tables.resize(size_t(max_shifts));
+  if (max_shifts > 0) w.copy.resize(size_t(kWindowEntries));
+}
+
+RefocusWindow::~RefocusWindow() { delete state_; }
+
+int64_t RefocusWindow::plan(int64_t r_begin, int64_t r_end, int64_t c_begin, int64_t c_end, const double* shifts,
+                            int64_t count) {
+  RefocusWindowState& w = *state_;
+  const Geometry& g = w.g;
+  const int64_t C = g.C;
+  count = std::min<int64_t>(count, static_cast<int64_t>(w.tables.size()));
+  w.count = 0;
+  w.r_begin = r_begin;
+  w.r_end = r_end;
+  w.c_begin = c_begin;
+  w.c_end = c_end;
+  if (count <= 0) return 0;
+  // Rows and columns never decrease with r and c, so a shift needs of each
+  // offset rows r0(first row) .. r1(last row), of each u columns c0(first
+  // column) .. c1(last column); the copy holds their union over the shifts.
+  std::vector<int64_t> origin(size_t(C), INT64_MAX), end(size_t(C), 0), lo(size_t(C), INT64_MAX),
+      hi(size_t(C), 0);
+  int64_t served = 0;
+  int64_t cap = 0;
+  bool shared = false;
+  for (int64_t i = 0; i < count; ++i) {
+    Geometry gi = g;
+    gi.neg_alpha = std::isnan(shifts[i]) ? shifts[i] : -shifts[i];
+    std::vector<int64_t> o = origin, e = end, l = lo, h = hi;
+    for (int64_t j = 0; j < C; ++j) {
+      double wr;
+      int64_t r0, r1;
+      row_terms(gi, j - g.D, r_begin, &wr, &r0, &r1);
+      o[size_t(j)] = std::min(o[size_t(j)], r0);
+      row_terms(gi, j - g.D, r_end - 1, &wr, &r0, &r1);
+      e[size_t(j)] = std::max(e[size_t(j)], r1 + 1);
+      const double p0 = static_cast<double>(j - g.D) * gi.neg_alpha + static_cast<double>(c_begin);
+      const double p1 = static_cast<double>(j - g.D) * gi.neg_alpha + static_cast<double>(c_end - 1);
+      l[size_t(j)] = std::min(l[size_t(j)], clamp_index(std::floor(p0), g.cols));
+      h[size_t(j)] = std::max(h[size_t(j)], clamp_index(std::floor(p1) + 1.0, g.cols));
+    }
+    int64_t first = INT64_MAX, last = 0, span = 0, columns = 0;
+    for (int64_t j = 0; j < C; ++j) {
+      first = std::min(first, o[size_t(j)]);
+      last = std::max(last, e[size_t(j)]);
+      span = std::max(span, e[size_t(j)] - o[size_t(j)]);
+      columns += h[size_t(j)] - l[size_t(j)] + 1;
+    }
+    // One row range for every offset fills with whole vectors; it is taken
+    // when it costs at most a quarter more than each offset's own rows.
+    const bool s = (last - first) * 4 <= span * 5;
+    const int64_t c = s ? last - first : span;
+    if (columns * C * c > kWindowEntries) break;
+    origin = o, end = e, lo = l, hi = h;
+    cap = c;
+    shared = s;
+    served = i + 1;
+  }
+  if (served == 0) return 0;
+  w.count = served;
+  std::copy(shifts, shifts + served, w.shifts.begin());
+  RowTable& t = w.layout;
+  t.cap = cap;
+  t.nv = C;
+  t.v_begin = -g.D;
+  t.shared = shared;
+  t.first = *std::min_element(origin.begin(), origin.end());
+  t.rows = *std::max_element(end.begin(), end.end()) - t.first;
+  for (int64_t j = 0; j < C; ++j) {
+    t.origin[j] = shared ? t.first : origin[size_t(j)];
+    t.filled[j] = shared ? t.rows : end[size_t(j)] - origin[size_t(j)];
+  }
+  w.col_at[0] = 0;
+  for (int64_t b = 0; b < C; ++b) {
+    w.col_lo[size_t(b)] = lo[size_t(b)];
+    w.col_at[size_t(b) + 1] = w.col_at[size_t(b)] + hi[size_t(b)] - lo[size_t(b)] + 1;
+  }
+  if (wide(w.path))
+    window_tables<4>(w);
+  else
+    window_tables<2>(w);
+  return served;
+}
+
+void RefocusWindow::fill(const double* source, int64_t k) {
+  RefocusWindowState& w = *state_;
+#if LF_X86_PATHS
+  if (wide(w.path)) return window_fill_avx2(w, source, k);
+#endif
+  window_fill_baseline(w, source, k);
+}
+
+void RefocusWindow::refocus(int64_t i, const RefocusRegion& region) const {
+  const RefocusWindowState& w = *state_;
+  WindowCopy copy = kGeneralWindowCopy;
+  for (const WindowCopy& c : kWindowCopies)
+    if (w.g.C == c.side) copy = c;
+  const WindowKernel kernel = wide(w.path) && copy.avx2 ? copy.avx2 : copy.baseline;
+  kernel(w, i, region);
 }

@@ -39,9 +39,10 @@ KernelPaths kernel_paths(VectorPath path) {
   return {path == VectorPath::avx512 ? VectorPath::avx2 : path, path};
 }
 
-// Shifts per work item: enough items for the threads on small grids, few
-// enough that a tile's source stays in cache from one shift to the next.
-constexpr int64_t kShiftsPerItem = 8;
+// Shifts per work item, at most: the window splits an item's shifts into runs
+// whose copy of the source stays in cache, so long items read the source
+// around a tile fewer times; the tiles alone give the threads enough items.
+constexpr int64_t kShiftsPerItem = 48;
 // A tile of one plane near 300 KB: it stays in the second-level cache between
 // the refocus step that writes it and the entropy step that reads it.
 constexpr int64_t kTileRows = 64;
@@ -54,7 +55,7 @@ struct Sweep {
   const double* shifts;
   double* entropy;
   double* images;
-  int64_t tile_rows, tile_cols, tiles_down, tiles, groups;
+  int64_t tile_rows, tile_cols, tiles_down, tiles, groups, group;  // group: shifts per item
   EntropyTerms terms;
   std::atomic<int64_t> next_item{0};
   std::atomic<int64_t> fault_shift;  // lowest shift with a fault so far, n when none
@@ -64,6 +65,7 @@ struct Workspace {
   std::vector<double> buffer;  // one plane of a tile, remapped layout
   std::vector<double> image;   // one plane of a tile's image, when none is asked for
   std::vector<double> map;     // the tile's entropy maps, one per shift of an item
+  std::unique_ptr<RefocusWindow> window;
   SweepFault fault{-1, 0, 0.0};
 };
 
@@ -95,10 +97,12 @@ void note_fault(const Sweep& w, Workspace& ws, int64_t s, int64_t index, double 
     f = {s, index, value};
 }
 
-// One plane of one tile at one shift into the buffer; its image elements
-// straight into the caller's images, or into scratch when none are asked for.
-void refocus_tile_plane(const Sweep& w, Workspace& ws, int64_t s, int64_t k, int64_t r_begin, int64_t c_begin,
-                        int64_t nr, int64_t nc) {
+// One plane of one tile at one shift into the buffer, from the window's copy
+// when it serves the shift (shift index s - planned of its plan); its image
+// elements straight into the caller's images, or into scratch when none are
+// asked for.
+void refocus_tile_plane(const Sweep& w, Workspace& ws, int64_t s, int64_t planned, bool windowed, int64_t k,
+                        int64_t r_begin, int64_t c_begin, int64_t nr, int64_t nc) {
   const int64_t pixels = w.rows * w.cols;
   RefocusRegion region;
   region.r_begin = r_begin;
@@ -119,8 +123,11 @@ void refocus_tile_plane(const Sweep& w, Workspace& ws, int64_t s, int64_t k, int
   }
   region.image_plane = 0;
   region.prefetch_destination = false;
-  refocus_region(w.source, static_cast<uint16_t>(w.cols), static_cast<uint16_t>(w.rows), static_cast<uint16_t>(w.C),
-                 static_cast<uint16_t>(w.D), w.shifts[s], region, w.paths.refocus);
+  if (windowed)
+    ws.window->refocus(s - planned, region);
+  else
+    refocus_region(w.source, static_cast<uint16_t>(w.cols), static_cast<uint16_t>(w.rows), static_cast<uint16_t>(w.C),
+                   static_cast<uint16_t>(w.D), w.shifts[s], region, w.paths.refocus);
 }
 
 // One tile at shifts first .. last - 1, plane by plane, so that the source
@@ -135,11 +142,17 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
   const int64_t tile_pixels = nr * nc;
   const MapUpdate updates[3] = {MapUpdate::store, MapUpdate::add, MapUpdate::add_average};
   bool failed[kShiftsPerItem] = {};
-  for (int64_t k = 0; k < 3; ++k)
-    for (int64_t s = first; s < last; ++s) {
+  // Runs of shifts that one copy of the source around the tile serves.
+  for (int64_t planned = first, served; planned < last; planned += served) {
+    served = ws.window->plan(r_begin, r_begin + nr, c_begin, c_begin + nc, w.shifts + planned, last - planned);
+    const bool windowed = served > 0;
+    if (!windowed) served = 1;
+  for (int64_t k = 0; k < 3; ++k) {
+    if (windowed && planned <= w.fault_shift.load(std::memory_order_relaxed)) ws.window->fill(w.source, k);
+    for (int64_t s = planned; s < planned + served; ++s) {
       // A shift after one already known to fail cannot be the one named.
       if (s > w.fault_shift.load(std::memory_order_relaxed)) break;
-      refocus_tile_plane(w, ws, s, k, r_begin, c_begin, nr, nc);
+      refocus_tile_plane(w, ws, s, planned, windowed, k, r_begin, c_begin, nr, nc);
       // The engine checks every sample in the pass that bins it; the walk
       // that names the first bad one runs only when that check fails, or
       // for a shift that failed in an earlier plane, whose later planes may
@@ -158,6 +171,8 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
         }
       }
     }
+  }
+  }
   const int64_t pixels = w.rows * w.cols;
   for (int64_t s = first; s < last; ++s) {
     if (failed[s - first]) continue;
@@ -170,9 +185,9 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
 void work(Sweep& w, Workspace& ws) {
   const int64_t items = w.tiles * w.groups;
   for (int64_t item; (item = w.next_item.fetch_add(1, std::memory_order_relaxed)) < items;) {
-    const int64_t tile = item / w.groups, first = item % w.groups * kShiftsPerItem;
+    const int64_t tile = item / w.groups, first = item % w.groups * w.group;
     if (first > w.fault_shift.load(std::memory_order_relaxed)) continue;
-    run_item(w, ws, tile, first, std::min(w.n, first + kShiftsPerItem));
+    run_item(w, ws, tile, first, std::min(w.n, first + w.group));
   }
 }
 
@@ -200,7 +215,9 @@ SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, in
       cols, tiling.cols > 0 ? tiling.cols : std::max<int64_t>(1, kTileBytes / (plane_bytes * w->tile_rows)));
   w->tiles_down = (rows + w->tile_rows - 1) / w->tile_rows;
   w->tiles = w->tiles_down * ((cols + w->tile_cols - 1) / w->tile_cols);
+  // Runs of equal length: a short last run would copy the source for few shifts.
   w->groups = (n + kShiftsPerItem - 1) / kShiftsPerItem;
+  w->group = (n + w->groups - 1) / w->groups;
   w->fault_shift = n;
   make_entropy_terms(w->terms, angular_size);
 
@@ -212,6 +229,8 @@ SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, in
     ws.buffer.resize(static_cast<size_t>(tile_pixels * angular_size * angular_size));
     if (!images) ws.image.resize(static_cast<size_t>(tile_pixels));
     ws.map.resize(static_cast<size_t>(tile_pixels * kShiftsPerItem));
+    ws.window = std::make_unique<RefocusWindow>(w->paths.refocus, rows, cols, angular_size, w->tile_rows,
+                                                w->tile_cols, kShiftsPerItem);
   }
   // A thread the system will not start leaves its share to the others.
   std::vector<std::thread> helpers;

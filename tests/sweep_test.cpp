@@ -123,6 +123,28 @@ TEST_P(SweepPaths, MatchesChainedKernelsAndLiteralImplementations) {
   }
 }
 
+// Shifts far apart need a copy of the source too large for one run (the
+// item splits into runs), and a tile too large for any copy takes the
+// region kernel shift by shift; both against the chained kernels.
+TEST_P(SweepPaths, SplitRunsAndUncopiedTilesMatchChainedKernels) {
+  const Grid g{70, 24, 9};
+  const std::vector<double> source = make_source(g, 11, 0.0, 255.0);
+  const std::vector<double> shifts = {0.0, 0.1, 30.0, -30.0, 0.2, kNaN, -0.3, 2.5, 1e300};
+  const Swept want = chained(source, g, shifts, false, path());
+  ASSERT_EQ(want.fault.shift, 5);  // the NaN shift refocuses NaN samples
+  const std::vector<double> first(shifts.begin(), shifts.begin() + 5);
+  const Swept expect = chained(source, g, first, false, path());
+  for (const SweepTiling& tiling : {SweepTiling{64, 5}, SweepTiling{70, 24}, SweepTiling{}})
+    for (int threads : {1, 2}) {
+      const Swept got = sweep(path(), source, g, first, threads, tiling);
+      EXPECT_TRUE(same_bits(got.entropy, expect.entropy) && same_bits(got.images, expect.images))
+          << "tiling " << tiling.rows << "x" << tiling.cols << " threads " << threads;
+      const Swept all = sweep(path(), source, g, shifts, threads, tiling);
+      EXPECT_EQ(all.fault.shift, want.fault.shift);
+      EXPECT_EQ(all.fault.index, want.fault.index);
+    }
+}
+
 // The fault named is the chained calls' rejection: the first failing shift,
 // and in it the first sample of the entropy check's order, across tiles and
 // planes. Sources near the range's ends (where the certified shortcut does
