@@ -51,6 +51,18 @@ LF_INLINE void row_terms(const Geometry& g, int64_t v, int64_t r, double* wr0, i
   *r1 = clamp_index(fr + 1.0, g.rows);
 }
 
+// The column half: neighbours and weights of column c at offset u, formed
+// once per column and u and shared by every row and plane.
+LF_INLINE void column_terms(const Geometry& g, int64_t u, int64_t c, double* wc0, double* wc1, int64_t* c0,
+                            int64_t* c1) {
+  const double pc = static_cast<double>(u) * g.neg_alpha + static_cast<double>(c);
+  const double fc = std::floor(pc);
+  *c0 = clamp_index(fc, g.cols);
+  *c1 = clamp_index(fc + 1.0, g.cols);
+  *wc0 = 1.0 - (pc - fc);
+  *wc1 = 1.0 - *wc0;
+}
+
 // The row terms of one tile of rows and one chunk of offsets v (offset j is
 // v = v_begin + j), formed once and shared by every plane, u and column; and
 // where the source rows of each offset sit in a slot.
@@ -341,12 +353,9 @@ LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t co
             };
             for (int64_t cl = 0; cl < m; ++cl) {
               const int64_t c = c_begin + cl;
-              const double pc = static_cast<double>(u) * g.neg_alpha + static_cast<double>(c);
-              const double fc = std::floor(pc);
-              const int64_t c0 = clamp_index(fc, g.cols), c1 = clamp_index(fc + 1.0, g.cols);
               ColumnJob job;
-              job.wc0 = 1.0 - (pc - fc);
-              job.wc1 = 1.0 - job.wc0;
+              int64_t c0, c1;
+              column_terms(g, u, c, &job.wc0, &job.wc1, &c0, &c1);
               job.m0 = slot_for(c0, c1);
               job.m1 = slot_for(c1, c0);
               job.sum = sums + cl * t.tile;
@@ -547,12 +556,9 @@ LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const Refo
       const double* held = w.copy.data() + (w.col_at[size_t(b)] - w.col_lo[size_t(b)]) * slot;
       for (int64_t cl = 0; cl < m; ++cl) {
         const int64_t c = c_begin + cl;
-        const double pc = static_cast<double>(u) * g.neg_alpha + static_cast<double>(c);
-        const double fc = std::floor(pc);
-        const int64_t c0 = clamp_index(fc, g.cols), c1 = clamp_index(fc + 1.0, g.cols);
         ColumnJob job;
-        job.wc0 = 1.0 - (pc - fc);
-        job.wc1 = 1.0 - job.wc0;
+        int64_t c0, c1;
+        column_terms(g, u, c, &job.wc0, &job.wc1, &c0, &c1);
         job.m0 = held + c0 * slot;
         job.m1 = held + c1 * slot;
         job.sum = sums + cl * n;
