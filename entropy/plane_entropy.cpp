@@ -92,6 +92,33 @@ bool plane_entropy(VectorPath path, BinRule rule, const double* plane, int64_t r
   return plane_entropy_portable(rule, plane, rows, cols, angular_size, terms, map, update);
 }
 
+int64_t binned_lanes(VectorPath path, int64_t angular_size) {
+  if (angular_size > kLaneMaxBlock) return 0;
+  switch (path) {
+    case VectorPath::sse2: return LF_X86_PATHS ? 16 : 0;
+    case VectorPath::avx2: return LF_X86_PATHS ? 32 : 0;
+    case VectorPath::avx512: return LF_X86_PATHS ? 64 : 0;
+    case VectorPath::neon: return LF_NEON_PATH ? 16 : 0;
+    case VectorPath::portable: return 0;
+  }
+  return 0;
+}
+
+void binned_entropy(VectorPath path, uint8_t* bins, int64_t rows, int64_t cols, int64_t angular_size,
+                    const EntropyTerms& terms, double* map, MapUpdate update) {
+  switch (path) {
+#if LF_X86_PATHS
+    case VectorPath::sse2: return binned_entropy_sse2(bins, rows, cols, angular_size, terms, map, update);
+    case VectorPath::avx2: return binned_entropy_avx2(bins, rows, cols, angular_size, terms, map, update);
+    case VectorPath::avx512: return binned_entropy_avx512(bins, rows, cols, angular_size, terms, map, update);
+#endif
+#if LF_NEON_PATH
+    case VectorPath::neon: return binned_entropy_neon(bins, rows, cols, angular_size, terms, map, update);
+#endif
+    default: break;
+  }
+}
+
 VectorPath plane_entropy_path() {
   return best_path({VectorPath::portable, VectorPath::sse2, VectorPath::avx2, VectorPath::avx512, VectorPath::neon});
 }

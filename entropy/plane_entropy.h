@@ -75,6 +75,17 @@ bool plane_entropy(VectorPath path, BinRule rule, const double* plane, int64_t r
 // The widest path this CPU runs.
 VectorPath plane_entropy_path();
 
+// The engine's second half for bins made elsewhere: the rounded bins of
+// every pixel of a rows x cols plane, in groups of binned_lanes(path) pixels
+// (rows r0 .. r0 + lanes - 1 of one column; the lanes past the last row hold
+// any bins), each group C^2 vectors of that many bytes, pixel p in byte p of
+// every vector, a pixel's samples in any order. Columns follow each other,
+// each ceil(rows / lanes) groups. The bins are sorted in place; `bins` is
+// aligned to 64 bytes. Only for paths where binned_lanes is not 0.
+int64_t binned_lanes(VectorPath path, int64_t angular_size);
+void binned_entropy(VectorPath path, uint8_t* bins, int64_t rows, int64_t cols, int64_t angular_size,
+                    const EntropyTerms& terms, double* map, MapUpdate update);
+
 // The vector paths sort a pixel's C^2 bins in byte lanes, so a run of equal
 // bins must fit a byte; larger blocks take the portable path on every path.
 constexpr int64_t kLaneMaxBlock = 15;
@@ -86,11 +97,18 @@ bool plane_entropy_portable(BinRule rule, const double* plane, int64_t rows, int
 #define LF_PLANE_ENTROPY_PATH(isa)                                                                              \
   bool plane_entropy_##isa(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size, \
                            const EntropyTerms& terms, double* map, MapUpdate update)
+#define LF_BINNED_ENTROPY_PATH(isa)                                                                             \
+  void binned_entropy_##isa(uint8_t* bins, int64_t rows, int64_t cols, int64_t angular_size,                  \
+                            const EntropyTerms& terms, double* map, MapUpdate update)
 #if LF_X86_PATHS
+LF_BINNED_ENTROPY_PATH(sse2);
+LF_BINNED_ENTROPY_PATH(avx2);
+LF_BINNED_ENTROPY_PATH(avx512);
 LF_PLANE_ENTROPY_PATH(sse2);
 LF_PLANE_ENTROPY_PATH(avx2);
 LF_PLANE_ENTROPY_PATH(avx512);
 #endif
 #if LF_NEON_PATH
+LF_BINNED_ENTROPY_PATH(neon);
 LF_PLANE_ENTROPY_PATH(neon);
 #endif

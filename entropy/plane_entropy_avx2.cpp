@@ -41,6 +41,7 @@ inline Bytes short_lookup(const uint8_t* table, Bytes index) {
 }  // namespace
 #include "entropy/plane_entropy_body.h"
 
+LF_BINNED_ENTROPY_PATH(avx2) { lanes_binned_entropy(bins, rows, cols, angular_size, terms, map, update); }
 LF_PLANE_ENTROPY_PATH(avx2) { return lanes_plane_entropy(rule, plane, rows, cols, angular_size, terms, map, update); }
 LF_TARGET_END
 

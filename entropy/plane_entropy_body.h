@@ -263,4 +263,21 @@ bool lanes_plane_entropy(BinRule rule, const double* plane, int64_t rows, int64_
   return lanes_plane<BinRule::truncated>(field, plan, terms, map, update);
 }
 
+// Bins made elsewhere (the sweep bins its refocused values as it makes
+// them): the groups of every column in turn, each C^2 vectors of kLanes
+// bytes, pixel p of the group in lane p, its samples in any order, since they
+// are sorted. Sorted in place.
+void lanes_binned_entropy(uint8_t* bins, int64_t rows, int64_t cols, int64_t angular_size, const EntropyTerms& terms,
+                          double* map, MapUpdate update) {
+  Plan plan;
+  make_plan(plan, angular_size, terms, range_of(BinRule::rounded));
+  const int64_t group_bytes = int64_t{kLanes} * plan.samples;
+  for (int64_t c = 0; c < cols; ++c)
+    for (int64_t r0 = 0; r0 < rows; r0 += kLanes, bins += group_bytes) {
+      Bytes* sorted = reinterpret_cast<Bytes*>(bins);
+      sort_fixed(angular_size, sorted, std::make_integer_sequence<int, kLaneMaxBlock>());
+      group_entropies(sorted, plan, terms, map + map_index(rows, r0, c), rows - r0, update);
+    }
+}
+
 }  // namespace

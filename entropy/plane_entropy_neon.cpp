@@ -30,6 +30,7 @@ inline Bytes table_lookup(const uint8_t* table, Bytes index, Bytes acc) {
 }  // namespace
 #include "entropy/plane_entropy_body.h"
 
+LF_BINNED_ENTROPY_PATH(neon) { lanes_binned_entropy(bins, rows, cols, angular_size, terms, map, update); }
 LF_PLANE_ENTROPY_PATH(neon) { return lanes_plane_entropy(rule, plane, rows, cols, angular_size, terms, map, update); }
 
 #endif

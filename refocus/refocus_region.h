@@ -56,6 +56,19 @@ class RefocusWindow {
   // Shift i of the plan, from the copy, into the region's arrays; the region
   // names the planned pixels and the copied plane.
   void refocus(int64_t i, const RefocusRegion& region) const;
+  // Whether shift i's values, from the plane filled last, can go straight
+  // into their rounded bins: every one of them is sure to bin inside the
+  // range (the copied samples lie in a band well inside it, the shift gives
+  // finite positions). Other tiles take refocus and the engine's own check.
+  bool binnable(int64_t i) const;
+  // For a binnable shift, the same values straight into their rounded bins
+  // (the entropy engine's second half sorts them), not into the region's
+  // destination: the bins of pixel (r, c) of the region, sample (a, b), at byte
+  //   (c - c_begin) * G + (r - r_begin) / lanes * lanes * C^2
+  //   + (a * C + b) * lanes + (r - r_begin) % lanes,  G = ceil(rows / lanes) * lanes * C^2,
+  // lanes a multiple of bin_width(). Images as refocus writes them.
+  int64_t bin_width() const;
+  void refocus_bins(int64_t i, const RefocusRegion& region, uint8_t* bins, int64_t lanes) const;
 
  private:
   RefocusWindowState* state_;

@@ -184,6 +184,11 @@ struct ColumnJob {
   double wc0, wc1;
   double* sum;  // running sums of the tile's rows
   double* to;   // destination at row r_begin, block position a_begin
+  // Or, binning: the bins of the column's first group at sample (a_begin, b),
+  // in the layout the entropy engine sorts (groups of `lanes` rows, C^2
+  // vectors of `lanes` bytes each).
+  uint8_t* bins;
+  int64_t lanes, group_bytes;
   // Source lines of the slot that the next column fills, and destination
   // lines of the next column, requested a few per block of rows.
   uintptr_t next_source;  // addresses, never dereferenced
@@ -208,7 +213,10 @@ LF_INLINE void prefetch_some(uintptr_t& p, int64_t& left, int64_t count) {
 
 // NV > 0: the copy for chunks of all NV block positions of blocks of side
 // NV, whose loops over the offsets the compiler unrolls; NV = 0: any chunk.
-template <int W, int NV> LF_INLINE void refocus_column(const Geometry& g, const RowTable& t, ColumnJob job) {
+// With Bins the values go to their rounded bins instead of the destination;
+// every value must then lie inside the rounded bin range.
+template <int W, int NV, bool Bins = false>
+LF_INLINE void refocus_column(const Geometry& g, const RowTable& t, ColumnJob job) {
   const int64_t nv = NV ? NV : t.nv, C = NV ? NV : g.C, blocks = (t.n + W - 1) / W;
   const int64_t source_step = (job.source_lines + blocks - 1) / blocks;
   const int64_t destination_step = (job.destination_lines + blocks - 1) / blocks;
@@ -217,7 +225,9 @@ template <int W, int NV> LF_INLINE void refocus_column(const Geometry& g, const 
     prefetch_some(job.next_destination, job.destination_lines, destination_step);
     const double* wr0 = t.wr0 + b * nv * W;
     const int32_t* at = t.at + b * nv;
-    double* to = job.to + i * C;
+    double* to = Bins ? nullptr : job.to + i * C;
+    uint8_t* bins = Bins ? job.bins + i / job.lanes * job.group_bytes + i % job.lanes : nullptr;
+    const int64_t bin_step = C * job.lanes;  // from offset j to j + 1
     const int64_t lanes = std::min<int64_t>(W, t.n - i);
     // Each pixel's sum takes the offsets in increasing j, as per pixel.
     Vec<W> S{};
@@ -234,6 +244,11 @@ template <int W, int NV> LF_INLINE void refocus_column(const Geometry& g, const 
           x[l] = interpolate<W>(load<W>(wr0 + (j + l) * W), job.wc0, job.wc1, load<W>(q0), load<W>(q0 + 1),
                                 load<W>(q1), load<W>(q1 + 1));
           S = S + x[l];
+        }
+        if (Bins) {
+          LF_EACH_LANE
+          for (int l = 0; l < W; l += 2) bin_pair<W>(x[l], x[l + 1], bins + (j + l) * bin_step, bins + (j + l + 1) * bin_step);
+          continue;
         }
         Transpose<W>::run(x);
         LF_EACH_LANE
@@ -266,11 +281,17 @@ template <int W, int NV> LF_INLINE void refocus_column(const Geometry& g, const 
       }
       if (lanes == W) {
         S = S + x;
-        for (int l = 0; l < W; ++l) to[l * C + j] = x[l];
+        if (Bins)
+          bin_pair<W>(x, x, bins + j * bin_step, bins + j * bin_step);
+        else
+          for (int l = 0; l < W; ++l) to[l * C + j] = x[l];
       } else {
         for (int64_t l = 0; l < lanes; ++l) {
           job.sum[i + l] = job.sum[i + l] + x[l];
-          to[l * C + j] = x[l];
+          if (Bins)
+            bins[j * bin_step + l] = static_cast<uint8_t>(rounded_bin(x[l]));
+          else
+            to[l * C + j] = x[l];
         }
       }
     }
@@ -493,6 +514,7 @@ struct RefocusWindowState {
   std::vector<double> shifts;
   std::vector<RowTable> tables;
   std::vector<double> copy;
+  bool in_band = false;  // every sample of the copied plane within kBinBand
 };
 
 namespace {
@@ -522,24 +544,43 @@ template <int W> void window_tables(RefocusWindowState& w) {
   }
 }
 
+// Samples in this band (NaN excluded) can only make values that bin inside
+// the rounded range, whatever the weights; the margins dwarf any rounding.
+constexpr double kBinBandLow = -0.25, kBinBandHigh = 255.25;
+
+// Whether every sample a slot holds lies in the band.
+LF_INLINE bool slot_in_band(const RowTable& t, const double* slot) {
+  int64_t outside = 0;
+  for (int64_t j = 0; j < t.nv; ++j) {
+    const double* q = slot + j * t.cap;
+    const int64_t filled = t.shared ? t.rows : t.filled[j];
+    // Without branches or negations, so that it runs as vector compares.
+    for (int64_t e = 0; e < filled; ++e) outside += (q[e] < kBinBandLow) | (q[e] > kBinBandHigh) | (q[e] != q[e]);
+  }
+  return outside == 0;
+}
+
 template <int W> LF_INLINE void window_fill(RefocusWindowState& w, const double* source, int64_t k) {
   const Geometry& g = w.g;
   const double* plane = source + k * g.P;
   const int64_t slot = g.C * w.layout.cap;
+  w.in_band = true;
   for (int64_t b = 0; b < g.C; ++b) {
     const int64_t held = w.col_at[size_t(b) + 1] - w.col_at[size_t(b)];
     for (int64_t q = 0; q < held; ++q) {
       const int64_t column = w.col_lo[size_t(b)] + q;
-      fill_slot<W>(w.layout, plane + (column * g.C + b) * g.H, g.C,
-                   w.copy.data() + (w.col_at[size_t(b)] + q) * slot);
+      double* to = w.copy.data() + (w.col_at[size_t(b)] + q) * slot;
+      fill_slot<W>(w.layout, plane + (column * g.C + b) * g.H, g.C, to);
+      w.in_band = slot_in_band(w.layout, to) && w.in_band;
     }
   }
 }
 
 // refocus_region_body with the slots taken from the copy and the row table
-// of the shift.
-template <int W, int NV>
-LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const RefocusRegion& region) {
+// of the shift; with Bins, into `bins` as refocus_bins describes.
+template <int W, int NV, bool Bins>
+LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const RefocusRegion& region, uint8_t* bins,
+                              int64_t lanes) {
   Geometry g = w.g;
   const double alpha = w.shifts[size_t(i)];
   g.neg_alpha = std::isnan(alpha) ? alpha : -alpha;
@@ -547,6 +588,7 @@ LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const Refo
   const double block = static_cast<double>(static_cast<int32_t>(g.C * g.C));
   const int64_t n = t.n, slot = g.C * t.cap;
   const int64_t col_tile = kSumEntries / n;
+  const int64_t group_bytes = lanes * g.C * g.C, column_bytes = (n + lanes - 1) / lanes * group_bytes;
   double sums[kSumEntries];
   for (int64_t c_begin = region.c_begin; c_begin < region.c_end; c_begin += col_tile) {
     const int64_t m = std::min(col_tile, region.c_end - c_begin);
@@ -562,13 +604,20 @@ LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const Refo
         job.m0 = held + c0 * slot;
         job.m1 = held + c1 * slot;
         job.sum = sums + cl * n;
-        job.to = region.destination + ((c - region.c_begin) * g.C + b) * region.destination_height;
+        if (Bins) {
+          job.to = nullptr;
+          job.bins = bins + (c - region.c_begin) * column_bytes + b * lanes;
+          job.lanes = lanes;
+          job.group_bytes = group_bytes;
+        } else {
+          job.to = region.destination + ((c - region.c_begin) * g.C + b) * region.destination_height;
+        }
         job.next_source = job.next_destination = 0;
         job.source_lines = job.destination_lines = 0;
         if (NV && g.C == NV)
-          refocus_column<W, NV>(g, t, job);
+          refocus_column<W, NV, Bins>(g, t, job);
         else
-          refocus_column<W, 0>(g, t, job);
+          refocus_column<W, 0, Bins>(g, t, job);
       }
     }
     for (int64_t cl = 0; cl < m; ++cl)
@@ -577,30 +626,35 @@ LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const Refo
   }
 }
 
-template <int NV> void window_refocus_baseline(const RefocusWindowState& w, int64_t i, const RefocusRegion& region) {
-  window_refocus<2, NV>(w, i, region);
+template <int NV, bool Bins>
+void window_refocus_baseline(const RefocusWindowState& w, int64_t i, const RefocusRegion& region, uint8_t* bins,
+                             int64_t lanes) {
+  window_refocus<2, NV, Bins>(w, i, region, bins, lanes);
 }
 void window_fill_baseline(RefocusWindowState& w, const double* source, int64_t k) { window_fill<2>(w, source, k); }
 #if LF_X86_PATHS
-template <int NV>
-LF_TARGET("avx2") void window_refocus_avx2(const RefocusWindowState& w, int64_t i,
-                                                         const RefocusRegion& region) {
-  window_refocus<4, NV>(w, i, region);
+template <int NV, bool Bins>
+LF_TARGET("avx2") void window_refocus_avx2(const RefocusWindowState& w, int64_t i, const RefocusRegion& region,
+                                           uint8_t* bins, int64_t lanes) {
+  window_refocus<4, NV, Bins>(w, i, region, bins, lanes);
 }
 LF_TARGET("avx2") void window_fill_avx2(RefocusWindowState& w, const double* source, int64_t k) {
   window_fill<4>(w, source, k);
 }
 #endif
 
-using WindowKernel = void (*)(const RefocusWindowState&, int64_t, const RefocusRegion&);
+using WindowKernel = void (*)(const RefocusWindowState&, int64_t, const RefocusRegion&, uint8_t*, int64_t);
 struct WindowCopy {
   int side;
-  WindowKernel baseline, avx2;
+  WindowKernel baseline, avx2, baseline_bins, avx2_bins;
 };
 #if LF_X86_PATHS
-#define LF_WINDOW_COPY(side) {side, window_refocus_baseline<side>, window_refocus_avx2<side>}
+#define LF_WINDOW_COPY(side)                                                                              \
+  {side, window_refocus_baseline<side, false>, window_refocus_avx2<side, false>,                         \
+   window_refocus_baseline<side, true>, window_refocus_avx2<side, true>}
 #else
-#define LF_WINDOW_COPY(side) {side, window_refocus_baseline<side>, nullptr}
+#define LF_WINDOW_COPY(side) \
+  {side, window_refocus_baseline<side, false>, nullptr, window_refocus_baseline<side, true>, nullptr}
 #endif
 constexpr WindowCopy kWindowCopies[] = {LF_WINDOW_COPY(5),  LF_WINDOW_COPY(7),  LF_WINDOW_COPY(9),
                                         LF_WINDOW_COPY(11), LF_WINDOW_COPY(13), LF_WINDOW_COPY(15)};
@@ -728,11 +782,35 @@ void RefocusWindow::fill(const double* source, int64_t k) {
   window_fill_baseline(w, source, k);
 }
 
-void RefocusWindow::refocus(int64_t i, const RefocusRegion& region) const {
-  const RefocusWindowState& w = *state_;
+namespace {
+
+WindowCopy window_copy(const RefocusWindowState& w) {
   WindowCopy copy = kGeneralWindowCopy;
   for (const WindowCopy& c : kWindowCopies)
     if (w.g.C == c.side) copy = c;
-  const WindowKernel kernel = wide(w.path) && copy.avx2 ? copy.avx2 : copy.baseline;
-  kernel(w, i, region);
+  return copy;
+}
+
+}  // namespace
+
+void RefocusWindow::refocus(int64_t i, const RefocusRegion& region) const {
+  const RefocusWindowState& w = *state_;
+  const WindowCopy copy = window_copy(w);
+  (wide(w.path) && copy.avx2 ? copy.avx2 : copy.baseline)(w, i, region, nullptr, 0);
+}
+
+int64_t RefocusWindow::bin_width() const { return wide(state_->path) ? 4 : 2; }
+
+bool RefocusWindow::binnable(int64_t i) const {
+  // Weights in [0, 1] need finite positions; then each value is a weighted
+  // sum of copied samples whose weights add up to 1 within a few roundings,
+  // so values stay within a hair of the copy's band, well inside the range.
+  const double alpha = state_->shifts[size_t(i)];
+  return state_->in_band && std::fabs(alpha) <= 0x1p900;
+}
+
+void RefocusWindow::refocus_bins(int64_t i, const RefocusRegion& region, uint8_t* bins, int64_t lanes) const {
+  const RefocusWindowState& w = *state_;
+  const WindowCopy copy = window_copy(w);
+  (wide(w.path) && copy.avx2_bins ? copy.avx2_bins : copy.baseline_bins)(w, i, region, bins, lanes);
 }

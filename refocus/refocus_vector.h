@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/portable.h"
+#include "entropy/angular_bins.h"
 
 // Everything here is inlined into each instruction set's entry, so the
 // compiler emits that set's instructions from the same plain vector code.
@@ -61,6 +62,53 @@ template <> struct Transpose<4> {
   }
 };
 
+// Rounded bins of two vectors of values, straight from the registers that
+// hold them: out0 gets x0's W bins, out1 x1's. Every value must lie strictly
+// inside the rounded bin range, so that narrowing and truncating stay in
+// range; the caller makes sure of that.
+// Rounding half away from zero as one addition and a truncation: for every
+// single-precision value in (-0.5, 255.5), f + (0.5 - 2^-25) in single
+// precision truncates to the rounded bin (checked over all of them); the
+// one value that 0.5 itself would push over, 0.5 - 2^-25, stays below 1.
+constexpr float kHalfAway = 0.5f - 0x1p-25f;
+
+template <int W> struct BinVectors;
+template <> struct BinVectors<2> {
+  typedef float Half __attribute__((vector_size(8)));
+  typedef float Floats __attribute__((vector_size(16)));
+  typedef int32_t Ints __attribute__((vector_size(16)));
+  typedef uint8_t IntBytes __attribute__((vector_size(16)));
+  static LF_INLINE Floats join(Half a, Half b) { return __builtin_shufflevector(a, b, 0, 1, 2, 3); }
+  // The low bytes of the first W dwords at 0, of the next W at kSecond.
+  static constexpr int kSecond = 2;
+  static LF_INLINE IntBytes low_bytes(IntBytes b) {
+    return __builtin_shufflevector(b, b, 0, 4, 8, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  }
+};
+template <> struct BinVectors<4> {
+  typedef float Half __attribute__((vector_size(16)));
+  typedef float Floats __attribute__((vector_size(32)));
+  typedef int32_t Ints __attribute__((vector_size(32)));
+  typedef uint8_t IntBytes __attribute__((vector_size(32)));
+  static LF_INLINE Floats join(Half a, Half b) { return __builtin_shufflevector(a, b, 0, 1, 2, 3, 4, 5, 6, 7); }
+  // Within each 16-byte half, as one byte shuffle does it.
+  static constexpr int kSecond = 16;
+  static LF_INLINE IntBytes low_bytes(IntBytes b) {
+    return __builtin_shufflevector(b, b, 0, 4, 8, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 20, 24, 28, 16, 16, 16,
+                                   16, 16, 16, 16, 16, 16, 16, 16, 16);
+  }
+};
+template <int W> LF_INLINE void bin_pair(Vec<W> x0, Vec<W> x1, uint8_t* out0, uint8_t* out1) {
+  typedef BinVectors<W> V;
+  const typename V::Floats f =
+      V::join(__builtin_convertvector(x0, typename V::Half), __builtin_convertvector(x1, typename V::Half));
+  const typename V::Ints bin = __builtin_convertvector(f + kHalfAway, typename V::Ints);
+  // Every bin is below 256: its low byte is the bin.
+  const typename V::IntBytes bytes = V::low_bytes((typename V::IntBytes)bin);
+  __builtin_memcpy(out0, &bytes, W);
+  __builtin_memcpy(out1, reinterpret_cast<const uint8_t*>(&bytes) + V::kSecond, W);
+}
+
 #else
 
 #define LF_EACH_LANE
@@ -106,6 +154,11 @@ template <int W> struct Transpose {
       }
   }
 };
+
+template <int W> LF_INLINE void bin_pair(const Vec<W>& x0, const Vec<W>& x1, uint8_t* out0, uint8_t* out1) {
+  for (int l = 0; l < W; ++l) out0[l] = static_cast<uint8_t>(rounded_bin(x0[l]));
+  for (int l = 0; l < W; ++l) out1[l] = static_cast<uint8_t>(rounded_bin(x1[l]));
+}
 
 #endif
 

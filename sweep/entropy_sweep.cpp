@@ -62,6 +62,11 @@ struct Sweep {
 };
 
 struct Workspace {
+  // Rounded bins of one plane of a tile, in the groups of the entropy path
+  // (`lanes` pixels); 0 lanes: that path bins its own samples.
+  std::vector<uint8_t> bin_store;
+  uint8_t* bins = nullptr;  // bin_store's first 64-byte boundary
+  int64_t lanes = 0;
   std::vector<double> buffer;  // one plane of a tile, remapped layout
   std::vector<double> image;   // one plane of a tile's image, when none is asked for
   std::vector<double> map;     // the tile's entropy maps, one per shift of an item
@@ -97,12 +102,10 @@ void note_fault(const Sweep& w, Workspace& ws, int64_t s, int64_t index, double 
     f = {s, index, value};
 }
 
-// One plane of one tile at one shift into the buffer, from the window's copy
-// when it serves the shift (shift index s - planned of its plan); its image
-// elements straight into the caller's images, or into scratch when none are
-// asked for.
-void refocus_tile_plane(const Sweep& w, Workspace& ws, int64_t s, int64_t planned, bool windowed, int64_t k,
-                        int64_t r_begin, int64_t c_begin, int64_t nr, int64_t nc) {
+// One plane of one tile at one shift: into the buffer, its image elements
+// straight into the caller's images, or into scratch when none are asked for.
+RefocusRegion tile_region(const Sweep& w, Workspace& ws, int64_t s, int64_t k, int64_t r_begin, int64_t c_begin,
+                          int64_t nr, int64_t nc) {
   const int64_t pixels = w.rows * w.cols;
   RefocusRegion region;
   region.r_begin = r_begin;
@@ -123,6 +126,14 @@ void refocus_tile_plane(const Sweep& w, Workspace& ws, int64_t s, int64_t planne
   }
   region.image_plane = 0;
   region.prefetch_destination = false;
+  return region;
+}
+
+// The tile plane into the buffer, from the window's copy when it serves the
+// shift (shift index s - planned of its plan).
+void refocus_tile_plane(const Sweep& w, Workspace& ws, int64_t s, int64_t planned, bool windowed, int64_t k,
+                        int64_t r_begin, int64_t c_begin, int64_t nr, int64_t nc) {
+  const RefocusRegion region = tile_region(w, ws, s, k, r_begin, c_begin, nr, nc);
   if (windowed)
     ws.window->refocus(s - planned, region);
   else
@@ -152,14 +163,22 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
     for (int64_t s = planned; s < planned + served; ++s) {
       // A shift after one already known to fail cannot be the one named.
       if (s > w.fault_shift.load(std::memory_order_relaxed)) break;
+      double* map = ws.map.data() + (s - first) * tile_pixels;
+      // Bins straight from the refocused values when they cannot leave the
+      // range; else the values themselves, checked as they are binned.
+      if (windowed && ws.lanes > 0 && ws.window->binnable(s - planned)) {
+        ws.window->refocus_bins(s - planned, tile_region(w, ws, s, k, r_begin, c_begin, nr, nc), ws.bins, ws.lanes);
+        binned_entropy(w.paths.entropy, ws.bins, nr, nc, C, w.terms, map, updates[k]);
+        continue;
+      }
       refocus_tile_plane(w, ws, s, planned, windowed, k, r_begin, c_begin, nr, nc);
       // The engine checks every sample in the pass that bins it; the walk
       // that names the first bad one runs only when that check fails, or
       // for a shift that failed in an earlier plane, whose later planes may
       // still hold a bad sample at an earlier pixel.
       const bool clean = !failed[s - first] &&
-                         plane_entropy(w.paths.entropy, BinRule::rounded, ws.buffer.data(), nr, nc, C, w.terms,
-                                       ws.map.data() + (s - first) * tile_pixels, updates[k]);
+                         plane_entropy(w.paths.entropy, BinRule::rounded, ws.buffer.data(), nr, nc, C, w.terms, map,
+                                       updates[k]);
       if (clean) continue;
       const int64_t bad = first_fault_in_tile(w, ws.buffer.data(), r_begin, c_begin, nr, nc, k);
       if (bad >= 0) {
@@ -231,6 +250,14 @@ SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, in
     ws.map.resize(static_cast<size_t>(tile_pixels * kShiftsPerItem));
     ws.window = std::make_unique<RefocusWindow>(w->paths.refocus, rows, cols, angular_size, w->tile_rows,
                                                 w->tile_cols, kShiftsPerItem);
+    ws.lanes = binned_lanes(w->paths.entropy, angular_size);
+    if (ws.lanes % ws.window->bin_width() != 0) ws.lanes = 0;
+    if (ws.lanes > 0) {
+      const int64_t groups = (w->tile_rows + ws.lanes - 1) / ws.lanes;
+      ws.bin_store.resize(static_cast<size_t>(w->tile_cols * groups * ws.lanes * angular_size * angular_size + 64));
+      const uintptr_t at = reinterpret_cast<uintptr_t>(ws.bin_store.data());
+      ws.bins = ws.bin_store.data() + ((64 - at % 64) % 64);
+    }
   }
   // A thread the system will not start leaves its share to the others.
   std::vector<std::thread> helpers;

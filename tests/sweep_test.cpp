@@ -16,6 +16,7 @@
 #include "entropy/sample_range.h"
 #include "refocus/refocus_paths.h"
 #include "refocus/refocus_remapped.h"
+#include "refocus/refocus_vector.h"
 #include "sweep/entropy_sweep.h"
 #include "tests/path_test.h"
 #include "tests/reference/entropy_reference.h"
@@ -183,6 +184,34 @@ TEST_P(SweepPaths, NamesTheShiftPixelAndPlaneTheChainedCallsReject) {
         EXPECT_TRUE(std::memcmp(&got.fault.value, &want.fault.value, sizeof(double)) == 0);
       }
   }
+}
+
+// The sweep bins refocused values in registers, rounding by one addition
+// and a truncation: the halves, the values beside them and the ends of the
+// range against the scalar rule, then sources spanning the ends of the band
+// in which it does so against the chained kernels.
+TEST_P(SweepPaths, BinsFromRegistersMatchTheScalarRule) {
+  std::vector<double> values = {-0.5 + 0x1p-25, -0.25, -0x1p-30, 0.0,     0.5 - 0x1p-25, 0.5 - 0x1p-26, 0.5,
+                                0.5 + 0x1p-24,  1.5,   2.5,      127.5,   254.5,         255.25,        255.5 - 0x1p-16};
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> any(-0.49, 255.49), halves(-0.2, 255.2);
+  for (int i = 0; i < 4000; ++i) values.push_back(i % 2 ? any(rng) : std::round(halves(rng) * 2) / 2);
+  for (size_t i = 0; i + 4 <= values.size(); i += 4) {
+    uint8_t pair[2][2], quad[2][4];
+    bin_pair<2>(load<2>(&values[i]), load<2>(&values[i + 2]), pair[0], pair[1]);
+    bin_pair<4>(load<4>(&values[i]), load<4>(&values[i]), quad[0], quad[1]);
+    for (size_t l = 0; l < 4; ++l) {
+      EXPECT_EQ(pair[l / 2][l % 2], rounded_bin(values[i + l])) << values[i + l];
+      EXPECT_EQ(quad[0][l], rounded_bin(values[i + l])) << values[i + l];
+    }
+  }
+  const Grid g{9, 7, 5};
+  const std::vector<double> shifts = {0.0, 0.5, -1.25, 0.7071};
+  const std::vector<double> source = make_source(g, 5, -0.25, 255.25);
+  const Swept want = chained(source, g, shifts, false, path());
+  const Swept got = sweep(path(), source, g, shifts, 1, {});
+  EXPECT_EQ(got.fault.shift, -1);
+  EXPECT_TRUE(std::memcmp(got.entropy.data(), want.entropy.data(), want.entropy.size() * sizeof(double)) == 0);
 }
 
 TEST_P(SweepPaths, EmptyGridsAndShiftListsWriteNothing) {
