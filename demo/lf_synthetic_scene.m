@@ -233,8 +233,9 @@ function [img, depth] = render_view(rows, cols, c, u, v, surfaces, textures)
       row = 2 * pi / h(2) * sin(h(3)) * r(rs);
       light = 1 + h(1) * (cos(row) * cos(column) - sin(row) * sin(column));
     end
+    base = 0.55 + 0.45 * shade;
     for k = 1:3
-      plane = 255 * (t.colour(k) * (0.55 + 0.45 * shade) .* light + 0.1 * texture_wave(t, k + 1, x(cs), d(cs) * v, row_waves));
+      plane = 255 * (t.colour(k) * base .* light + 0.1 * texture_wave(t, k + 1, x(cs), d(cs) * v, row_waves));
       layer = img(rs, cs, k);
       layer(shown) = min(max(plane(shown), 0), 255);
       img(rs, cs, k) = layer;
