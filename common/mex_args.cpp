@@ -29,13 +29,21 @@ void check_counts(const char* module, int nlhs, int nrhs, int required_inputs,
   if (nlhs > 1) raise_error(module, "outputCount", "%s", "Too many output arguments.");
 }
 
-namespace {
-
-// "complex sparse double", "single", "cell", ... for messages.
-void describe_class(const mxArray* a, char* out, size_t size) {
+const char* describe_class(const mxArray* a, char* out, size_t size) {
   std::snprintf(out, size, "%s%s%s", mxIsComplex(a) ? "complex " : "",
                 mxIsSparse(a) ? "sparse " : "", mxGetClassName(a));
+  return out;
 }
+
+void show_value(double value, char* out, size_t size) {
+  if (std::isnan(value)) std::snprintf(out, size, "NaN");
+  else if (std::isinf(value)) std::snprintf(out, size, value > 0 ? "Inf" : "-Inf");
+  else std::snprintf(out, size, "%.17g", value);
+}
+
+bool is_real_full_double(const mxArray* a) { return mxIsDouble(a) && !mxIsComplex(a) && !mxIsSparse(a); }
+
+namespace {
 
 bool is_real_full(const mxArray* a) { return !mxIsComplex(a) && !mxIsSparse(a); }
 
@@ -76,7 +84,7 @@ double scalar_value(const char* module, InputRef in) {
 
 double* double_array(const char* module, InputRef in, uint64_t needed, const char* layout) {
   const mxArray* a = in.array;
-  if (!mxIsDouble(a) || !is_real_full(a)) {
+  if (!is_real_full_double(a)) {
     char cls[64];
     describe_class(a, cls, sizeof cls);
     raise_error(module, "badArray", "input %d (%s) must be a real full double array, got a %s array.",
@@ -102,6 +110,46 @@ double* grid_array(const char* module, InputRef in, int64_t rows, int64_t cols, 
   std::snprintf(layout, sizeof layout, "rows x cols%s with rows = %" PRId64 ", cols = %" PRId64,
                 planes == 1 ? "" : " x 3", rows, cols);
   return double_array(module, in, saturating_product({rows, cols, planes}), layout);
+}
+
+namespace {
+
+// Not std::tolower: its answer depends on the host's locale.
+char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+int64_t whole_option(const char* module, InputRef name, InputRef value, const char* option, int64_t least,
+                     int64_t most) {
+  char text[16] = "";
+  const size_t length = std::strlen(option);
+  const bool readable = mxIsChar(name.array) && mxGetM(name.array) == 1 &&
+                        mxGetNumberOfElements(name.array) < sizeof text &&
+                        mxGetString(name.array, text, sizeof text) == 0;
+  bool matches = readable && std::strlen(text) == length;
+  for (size_t i = 0; matches && i < length; ++i) matches = ascii_lower(text[i]) == ascii_lower(option[i]);
+  char cls[64];
+  if (!matches) {
+    if (readable)
+      raise_error(module, "badOption", "input %d must be the option name '%s', got '%s'.", name.position, option, text);
+    raise_error(module, "badOption", "input %d must be the option name '%s', got a %s array of %" PRIu64 " elements.",
+                name.position, option, describe_class(name.array, cls, sizeof cls),
+                static_cast<uint64_t>(mxGetNumberOfElements(name.array)));
+  }
+  if (mxGetNumberOfElements(value.array) != 1)
+    raise_error(module, "badOption",
+                "input %d (%s) must be one whole number of at least %" PRId64 ", got a %s array of %" PRIu64
+                " elements.", value.position, value.role, least, describe_class(value.array, cls, sizeof cls),
+                static_cast<uint64_t>(mxGetNumberOfElements(value.array)));
+  const double n = scalar_value(module, value);
+  // Compared as doubles, so that NaN and values beyond int64_t never convert.
+  if (!(n >= static_cast<double>(least) && n <= static_cast<double>(most)) || std::floor(n) != n) {
+    char shown[32];
+    show_value(n, shown, sizeof shown);
+    raise_error(module, "badOption", "input %d (%s) must be a whole number from %" PRId64 " to %" PRId64 ", got %s.",
+                value.position, value.role, least, most, shown);
+  }
+  return static_cast<int64_t>(n);
 }
 
 namespace {
@@ -150,10 +198,7 @@ void reject_sample(const char* module, InputRef in, const RemappedLightField& fi
                 in.position, in.role);
   const double value = field.data[index];
   char shown[32];
-  // In the host's own spelling, which printf does not use for these.
-  if (std::isnan(value)) std::snprintf(shown, sizeof shown, "NaN");
-  else if (std::isinf(value)) std::snprintf(shown, sizeof shown, value > 0 ? "Inf" : "-Inf");
-  else std::snprintf(shown, sizeof shown, "%.17g", value);
+  show_value(value, shown, sizeof shown);
   const RlfPlace p = rlf_place(field, index);
   raise_error(module, "sampleOutOfRange",
               "input %d (%s) must hold samples %s, got %s at element %" PRId64 " (pixel (%" PRId64

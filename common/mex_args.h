@@ -3,6 +3,7 @@
 // and what came; none returns after raising, and none writes a caller array.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 
@@ -20,6 +21,15 @@ struct InputRef {
 [[noreturn]] void raise_error(const char* module, const char* kind, const char* format, ...)
     LF_PRINTF_LIKE(3, 4);
 
+// "complex sparse double", "single", "cell", ... for messages; returns out.
+const char* describe_class(const mxArray* a, char* out, size_t size);
+
+// A value as the host spells it (NaN, Inf, -Inf), otherwise with every digit
+// a double needs; printf spells the first three otherwise.
+void show_value(double value, char* out, size_t size);
+
+bool is_real_full_double(const mxArray* a);
+
 // Input count first, then output count, with the fixed messages.
 void check_counts(const char* module, int nlhs, int nrhs, int required_inputs,
                   const char* input_count_message);
@@ -35,6 +45,13 @@ double* double_array(const char* module, InputRef input, uint64_t needed, const 
 // rows x cols map (planes = 1) or rows x cols x 3 image (planes = 3).
 double* light_field_array(const char* module, InputRef input, int64_t rows, int64_t cols, int64_t angular_size);
 double* grid_array(const char* module, InputRef input, int64_t rows, int64_t cols, int64_t planes);
+
+// The value of a name-value option: `name` must spell `option` (ASCII case
+// ignored; options are shorter than 16 characters) and `value` must be a
+// whole number from `least` to `most` (both within 2^53), named in messages
+// by its role.
+int64_t whole_option(const char* module, InputRef name, InputRef value, const char* option, int64_t least,
+                     int64_t most);
 
 // Rejects any written array whose data overlaps another written array or any
 // read array. Copies made by assignment share data until one of them changes,

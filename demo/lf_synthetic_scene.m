@@ -63,18 +63,20 @@ function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces, 
   else
     views = zeros(C, C, rows, cols, 3);
   end
-  c = 0:cols - 1;
+  % One row of views at a time, its columns interleaved as in the remapped
+  % layout: column (c-1)*C + b is column c of view b. Every pixel's value
+  % goes through the same operations whatever the batch holds.
+  c = kron(0:cols - 1, ones(1, C));
+  u = repmat((1:C) - 1 - D, 1, cols);
   for a = 1:C
-    for b = 1:C
-      [img, depth] = render_view(rows, c, (b - 1 - D) * ones(1, cols), a - 1 - D, surfaces, textures);
-      if remapped
-        views(a:C:end, b:C:end, :) = img;
-      else
-        views(a, b, :, :, :) = reshape(img, [1 1 rows cols 3]);
-      end
-      if a == D + 1 && b == D + 1
-        truth = depth;
-      end
+    [img, depth] = render_view(rows, cols, c, u, a - 1 - D, surfaces, textures);
+    if remapped
+      views(a:C:end, :, :) = img;
+    else
+      views(a, :, :, :, :) = permute(reshape(img, [rows C cols 3]), [5 2 1 3 4]);
+    end
+    if a == D + 1
+      truth = depth(:, D + 1:C:end);
     end
   end
 end
@@ -149,12 +151,13 @@ function x = park_miller(seed, n)
   end
 end
 
-function [img, depth] = render_view(rows, c, u, v, surfaces, textures)
-  % Columns c of the view, each with its own horizontal view offset u.
-  cols = numel(c);
+function [img, depth] = render_view(rows, cols, c, u, v, surfaces, textures)
+  % Columns c of views cols wide, each column with its own horizontal view
+  % offset u; v is the vertical one.
+  m = numel(c);
   r = (0:rows - 1)';
-  img = zeros(rows, cols, 3);
-  depth = -inf(rows, cols);
+  img = zeros(rows, m, 3);
+  depth = -inf(rows, m);
   for i = 1:numel(surfaces)
     s = surfaces(i);
     % Disparity d(x) = p0 + g*x on the surface, in centre-view columns x.
@@ -170,7 +173,7 @@ function [img, depth] = render_view(rows, c, u, v, surfaces, textures)
     e = s.extent;
     switch s.shape
       case 'all'
-        cs = 1:cols;
+        cs = 1:m;
       case 'disk'
         cs = find((x - e(1) * cols) .^ 2 <= (e(3) * cols) ^ 2);
       otherwise
@@ -217,7 +220,10 @@ function [img, depth] = render_view(rows, c, u, v, surfaces, textures)
     cs = cs(keep_c);
     t = textures(i);
     shown = front;
-    shade = texture_wave(t, 1, x(cs), d(cs) * v, r(rs));
+    % The row half of every wave, shared by the four texture fields.
+    rb = r(rs) * t.b;
+    row_waves = [cos(rb), -sin(rb)];
+    shade = texture_wave(t, 1, x(cs), d(cs) * v, row_waves);
     light = 1;
     if ~isempty(t.shading)
       % Along the direction at angle shading(3) on the surface; the cosine
@@ -227,8 +233,9 @@ function [img, depth] = render_view(rows, c, u, v, surfaces, textures)
       row = 2 * pi / h(2) * sin(h(3)) * r(rs);
       light = 1 + h(1) * (cos(row) * cos(column) - sin(row) * sin(column));
     end
+    base = 0.55 + 0.45 * shade;
     for k = 1:3
-      plane = 255 * (t.colour(k) * (0.55 + 0.45 * shade) .* light + 0.1 * texture_wave(t, k + 1, x(cs), d(cs) * v, r(rs)));
+      plane = 255 * (t.colour(k) * base .* light + 0.1 * texture_wave(t, k + 1, x(cs), d(cs) * v, row_waves));
       layer = img(rs, cs, k);
       layer(shown) = min(max(plane(shown), 0), 255);
       img(rs, cs, k) = layer;
@@ -236,11 +243,11 @@ function [img, depth] = render_view(rows, c, u, v, surfaces, textures)
   end
 end
 
-function wave = texture_wave(t, k, x, dy, r)
+function wave = texture_wave(t, k, x, dy, row_waves)
   % Each wave cos(a*x + b*(r + dy) + phase) splits into cos(b*r)cos(theta) -
   % sin(b*r)sin(theta) with theta depending on the column alone, so a whole
-  % field is one matrix product.
+  % field is one matrix product with row_waves = [cos(r*b), -sin(r*b)].
   theta = t.a' * x + t.b' * dy + t.phase(k, :)';
   amp = t.amplitude(k, :)';
-  wave = [cos(r * t.b), -sin(r * t.b)] * [amp .* cos(theta); amp .* sin(theta)];
+  wave = row_waves * [amp .* cos(theta); amp .* sin(theta)];
 end

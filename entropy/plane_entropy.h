@@ -72,7 +72,7 @@ inline void update_map(double* element, float entropy, MapUpdate update) {
 bool plane_entropy(VectorPath path, BinRule rule, const double* plane, int64_t rows, int64_t cols,
                    int64_t angular_size, const EntropyTerms& terms, double* map, MapUpdate update);
 
-// The widest path this CPU runs.
+// The widest path of the engine that this CPU runs; both kernels default to it.
 VectorPath plane_entropy_path();
 
 // The engine's second half for bins made elsewhere: the rounded bins of

@@ -5,9 +5,7 @@
 #include <cstdint>
 
 #include "common/vector_paths.h"
-
-// The widest path of the entropy engine that this CPU runs.
-VectorPath plane_entropy_path();
+#include "entropy/plane_entropy.h"
 
 // Writes map_k[r + c*rows] for every pixel and plane k of a (rows*C) x
 // (cols*C) x 3 remapped light field; nothing when rows or cols is 0, negative

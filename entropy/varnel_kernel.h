@@ -5,9 +5,7 @@
 #include <cstdint>
 
 #include "common/vector_paths.h"
-
-// The widest path of the entropy engine that this CPU runs.
-VectorPath plane_entropy_path();
+#include "entropy/plane_entropy.h"
 
 // Writes map[r + c*rows] for every pixel of a (rows*C) x (cols*C) x 3 remapped
 // light field; nothing when rows <= 0 or cols <= 0, negative zero everywhere

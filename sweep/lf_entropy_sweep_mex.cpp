@@ -3,8 +3,6 @@
 // images, as new arrays. Every error is raised here, on the calling thread.
 #include <cinttypes>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <new>
 
 #include "common/mex_args.h"
@@ -12,66 +10,17 @@
 #include "mex.h"
 #include "sweep/entropy_sweep.h"
 
-namespace {
-
-const char* const m = "lf_entropy_sweep";
-
-void shown(double value, char* out, size_t size) {
-  if (std::isnan(value)) std::snprintf(out, size, "NaN");
-  else if (std::isinf(value)) std::snprintf(out, size, value > 0 ? "Inf" : "-Inf");
-  else std::snprintf(out, size, "%.17g", value);
-}
-
-const char* class_of(const mxArray* a, char* out, size_t size) {
-  std::snprintf(out, size, "%s%s%s", mxIsComplex(a) ? "complex " : "", mxIsSparse(a) ? "sparse " : "",
-                mxGetClassName(a));
-  return out;
-}
-
-bool real_full_double(const mxArray* a) { return mxIsDouble(a) && !mxIsComplex(a) && !mxIsSparse(a); }
-
-// The 'Threads' value: a whole number of at least 1.
-int thread_option(const mxArray* const* prhs) {
-  const mxArray* name = prhs[3];
-  char text[16] = "";
-  const bool readable = mxIsChar(name) && mxGetM(name) == 1 && mxGetNumberOfElements(name) < sizeof text &&
-                        mxGetString(name, text, sizeof text) == 0;
-  bool threads = readable && std::strlen(text) == 7;
-  const char* want = "threads";
-  for (int i = 0; threads && i < 7; ++i) threads = (text[i] | 0x20) == want[i];
-  if (!threads) {
-    char cls[64];
-    if (readable) raise_error(m, "badOption", "input 4 must be the option name 'Threads', got '%s'.", text);
-    raise_error(m, "badOption", "input 4 must be the option name 'Threads', got a %s array of %" PRIu64 " elements.",
-                class_of(name, cls, sizeof cls), static_cast<uint64_t>(mxGetNumberOfElements(name)));
-  }
-  const mxArray* value = prhs[4];
-  if (mxGetNumberOfElements(value) != 1) {
-    char cls[64];
-    raise_error(m, "badOption", "input 5 ('Threads') must be one whole number of at least 1, got a %s array of %" PRIu64
-                " elements.", class_of(value, cls, sizeof cls), static_cast<uint64_t>(mxGetNumberOfElements(value)));
-  }
-  const double n = scalar_value(m, {value, 5, "'Threads'"});
-  if (!(n >= 1.0 && n <= 1024.0) || std::floor(n) != n) {
-    char text_value[32];
-    shown(n, text_value, sizeof text_value);
-    raise_error(m, "badOption", "input 5 ('Threads') must be a whole number from 1 to 1024, got %s.", text_value);
-  }
-  return static_cast<int>(n);
-}
-
-}  // namespace
-
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  const char* m = "lf_entropy_sweep";
   if (nrhs != 3 && nrhs != 5)
     raise_error(m, "inputCount", "expected 3 inputs (R, C, shifts) or 5 (R, C, shifts, 'Threads', N), got %d.", nrhs);
   if (nlhs > 2) raise_error(m, "outputCount", "expected at most 2 outputs (E, images), got %d.", nlhs);
 
   char cls[64];
   const mxArray* R = prhs[0];
-  if (!real_full_double(R))
+  if (!is_real_full_double(R))
     raise_error(m, "badArray", "input 1 (R) must be a real full double array, got a %s array.",
-                class_of(R, cls, sizeof cls));
+                describe_class(R, cls, sizeof cls));
   const mwSize* dims = mxGetDimensions(R);
   const mwSize ndims = mxGetNumberOfDimensions(R);
   const uint64_t height = dims[0], width = dims[1], planes = ndims >= 3 ? dims[2] : 1;
@@ -89,7 +38,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   if (!(c_value >= 1.0 && c_value <= 65535.0) || std::floor(c_value) != c_value ||
       std::fmod(c_value, 2.0) != 1.0) {
     char text[32];
-    shown(c_value, text, sizeof text);
+    show_value(c_value, text, sizeof text);
     raise_error(m, "angularSize", "input 2 (angular size C) must be an odd whole number from 1 to 65535, got %s.",
                 text);
   }
@@ -101,16 +50,18 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   const int64_t rows = static_cast<int64_t>(height) / C, cols = static_cast<int64_t>(width) / C;
 
   const mxArray* shift_array = prhs[2];
-  if (!real_full_double(shift_array))
+  if (!is_real_full_double(shift_array))
     raise_error(m, "badShifts", "input 3 (shifts) must be a real full double vector, got a %s array.",
-                class_of(shift_array, cls, sizeof cls));
+                describe_class(shift_array, cls, sizeof cls));
   const int64_t n = static_cast<int64_t>(mxGetNumberOfElements(shift_array));
   if (mxGetNumberOfDimensions(shift_array) != 2 || (n > 0 && mxGetM(shift_array) != 1 && mxGetN(shift_array) != 1))
     raise_error(m, "badShifts", "input 3 (shifts) must be a vector, got a %" PRIu64 " x %" PRIu64 "%s array.",
                 static_cast<uint64_t>(mxGetDimensions(shift_array)[0]),
                 static_cast<uint64_t>(mxGetDimensions(shift_array)[1]),
                 mxGetNumberOfDimensions(shift_array) > 2 ? " x ..." : "");
-  const int threads = nrhs == 5 ? thread_option(prhs) : available_threads();
+  const int threads = nrhs == 5 ? static_cast<int>(whole_option(m, {prhs[3], 4, "option name"},
+                                                                 {prhs[4], 5, "'Threads'"}, "Threads", 1, 1024))
+                                 : available_threads();
 
   const mwSize entropy_dims[3] = {static_cast<mwSize>(rows), static_cast<mwSize>(cols), static_cast<mwSize>(n)};
   const mwSize image_dims[4] = {static_cast<mwSize>(rows), static_cast<mwSize>(cols), 3, static_cast<mwSize>(n)};
@@ -138,8 +89,8 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   if (fault.shift >= 0) {
     const RlfPlace p = rlf_place({nullptr, rows, cols, C}, fault.index);
     char value[32], shift[32];
-    shown(fault.value, value, sizeof value);
-    shown(mxGetPr(shift_array)[fault.shift], shift, sizeof shift);
+    show_value(fault.value, value, sizeof value);
+    show_value(mxGetPr(shift_array)[fault.shift], shift, sizeof shift);
     raise_error(m, "sampleOutOfRange",
                 "shift %" PRId64 " (%s) refocuses pixel (%" PRId64 ", %" PRId64 "), angular sample (%" PRId64
                 ", %" PRId64 "), plane %" PRId64 " to %s; the entropy needs samples whose single-precision value "

@@ -78,7 +78,7 @@ function check_fault_names_what_varnel_names()
   end
 end
 
-function expect_error(id, varargin)
+function err = expect_error(id, varargin)
   try
     lf_entropy_sweep(varargin{:});
   catch err
@@ -118,13 +118,25 @@ function check_errors()
   expect_error('badShifts', R, 3, zeros(2, 2));
   expect_error('badShifts', R, 3, zeros(1, 1, 2));
   expect_error('badShifts', R, 3, {0});
-  expect_error('badOption', R, 3, 0, 'Thread', 1);
-  expect_error('badOption', R, 3, 0, 5, 1);
-  expect_error('badOption', R, 3, 0, 'Threads', 0);
-  expect_error('badOption', R, 3, 0, 'Threads', 1.5);
-  expect_error('badOption', R, 3, 0, 'Threads', [1 2]);
-  expect_error('badOption', R, 3, 0, 'Threads', 2000);
-  expect_error('badOption', R, 3, 0, 'Threads', NaN);
+  % The option's messages word for word: their checks are shared with other
+  % entries, which must not change them.
+  range = 'input 5 (''Threads'') must be a whole number from 1 to 1024, got ';
+  options = {
+    {'Thread', 1},          'input 4 must be the option name ''Threads'', got ''Thread''.'
+    {5, 1},                 'input 4 must be the option name ''Threads'', got a double array of 1 elements.'
+    {complex(1, 1), 1},     'input 4 must be the option name ''Threads'', got a complex double array of 1 elements.'
+    {'Threads', [1 2]},     'input 5 (''Threads'') must be one whole number of at least 1, got a double array of 2 elements.'
+    {'Threads', 0},         [range '0.']
+    {'Threads', 1.5},       [range '1.5.']
+    {'Threads', 2000},      [range '2000.']
+    {'Threads', NaN},       [range 'NaN.']
+    {'Threads', -Inf},      [range '-Inf.']
+  };
+  for n = 1:rows(options)
+    err = expect_error('badOption', R, 3, 0, options{n, 1}{:});
+    assert(strcmp(err.message, ['lf_entropy_sweep: ' options{n, 2}]), 'option row %d: %s', n, err.message);
+  end
+  assert(isequal(lf_entropy_sweep(R, 3, 0, 'tHREADS', 2), lf_entropy_sweep(R, 3, 0)), 'option name not matched without case');
   expect_error('sampleOutOfRange', R, 3, [0 NaN]);
   expect_error('sampleOutOfRange', R + 300, 3, 0);
   expect_error('sampleOutOfRange', R, uint8(3), -Inf);
