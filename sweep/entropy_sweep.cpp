@@ -1,11 +1,13 @@
 // The entropy sweep: work items of one tile of pixels and a run of shifts,
-// taken by the threads in any order. Each item refocuses its tile one plane
-// at a time into a buffer laid out like a small remapped light field, checks
-// the buffer's samples, and hands it to the entropy engine. Both steps are the
-// very kernels of the whole-field modules (the refocus body over a region,
-// the per-plane entropy engine), and every pixel's values depend only on the
-// source and the shift, so neither the tiling nor the thread that runs an
-// item can change a bit.
+// taken by the threads in any order. A copy of the source around the tile
+// serves the run. While every copied sample lies in a band well inside the
+// bin range, no refocused value can leave it, so values go from the refocus
+// body's registers straight to their bins, and the entropy engine sorts and
+// sums them; otherwise the tile is refocused one plane at a time into a
+// buffer laid out like a small remapped light field, which the engine checks
+// as it bins it. Both steps are the very kernels of the whole-field modules,
+// and every pixel's values depend only on the source and the shift, so
+// neither the tiling nor the thread that runs an item can change a bit.
 #include "sweep/entropy_sweep.h"
 
 #include <algorithm>
