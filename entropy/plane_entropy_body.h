@@ -163,21 +163,7 @@ template <int... Cs> void sort_fixed(int64_t C, Bytes* x, std::integer_sequence<
 // of widen.
 inline void summands(Bytes index, const Plan& plan, const EntropyTerms& terms, Floats (&out)[4]) {
 #if defined(LF_GATHER_TERMS)
-#if defined(LF_SHORT_TERMS)
-  // Most runs are short: byte shuffles from 16-entry pieces of the summand
-  // bytes, as many pieces as the longest run needs, instead of gathers.
-  if (all_below(index, 16 * kShortPieces)) {
-    Bytes bytes[4] = {};
-    for (int piece = 0; piece == 0 || (piece < kShortPieces && !all_below(index, 16 * piece)); ++piece) {
-      const Bytes local = index - static_cast<uint8_t>(16 * piece);
-      for (int k = 0; k < 4; ++k) bytes[k] |= short_lookup(plan.term_bytes[k] + 16 * piece, local);
-    }
-    Dwords words[4];
-    widen(bytes, words);
-    for (int q = 0; q < 4; ++q) out[q] = (Floats)words[q];
-    return;
-  }
-#endif
+  (void)plan;
   Dwords counts[4];
   widen({index, Bytes{}, Bytes{}, Bytes{}}, counts);
   for (int q = 0; q < 4; ++q) out[q] = gather_terms(terms.table, counts[q]);
@@ -201,6 +187,30 @@ inline void summands(Bytes index, const Plan& plan, const EntropyTerms& terms, F
 #endif
 }
 
+#if defined(LF_SHORT_TERMS)
+// The same from the first `pieces` 16-entry pieces of the summand bytes, for
+// counts below 16 * pieces: byte shuffles instead of gathers.
+template <int pieces> inline void short_summands(Bytes index, const Plan& plan, Floats (&out)[4]) {
+  Bytes bytes[4] = {};
+  for (int piece = 0; piece < pieces; ++piece) {
+    const Bytes local = index - static_cast<uint8_t>(16 * piece);
+    for (int k = 0; k < 4; ++k) bytes[k] |= short_lookup(plan.term_bytes[k] + 16 * piece, local);
+  }
+  Dwords words[4];
+  widen(bytes, words);
+  for (int q = 0; q < 4; ++q) out[q] = (Floats)words[q];
+}
+
+template <int pieces> inline void add_short_summands(const Bytes* index, int from, int to, const Plan& plan,
+                                                     Floats (&sums)[4]) {
+  for (int j = from; j < to; ++j) {
+    Floats added[4];
+    short_summands<pieces>(index[j], plan, added);
+    for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
+  }
+}
+#endif
+
 // Entropies of the pixels of a group from their sorted bins, into
 // min(valid, kLanes) consecutive map elements.
 void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& terms, double* map, int64_t valid,
@@ -209,6 +219,43 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
   Floats sums[4] = {};
   Bytes length = one;
   const int n = plan.samples;
+#if defined(LF_SHORT_TERMS)
+  // First the count ending at every step and the longest run of the group;
+  // then each step looks its summands up in as few 16-entry pieces as both
+  // the group's longest run and the step allow (at step j no run is longer
+  // than j + 1): a few branches per group instead of some per step.
+  alignas(64) Bytes index[kLaneMaxBlock * kLaneMaxBlock];
+  Bytes longest = Bytes{};
+  for (int j = 0; j < n; ++j) {
+    const Bytes ending = j + 1 < n ? (Bytes)(sorted[j] != sorted[j + 1]) : Bytes{} - 1;
+    index[j] = length & ending;
+    longest = max_bytes(longest, length);
+    length = ((length + one) & ~ending) | (one & ending);
+  }
+  int pieces = 1;
+  while (pieces <= kShortPieces && !all_below(longest, 16 * pieces)) ++pieces;
+  if (pieces <= kShortPieces) {
+    for (int j = 0, step_pieces = 1; j < n; ++step_pieces) {
+      // Steps up to 16 * step_pieces - 2 meet no run of 16 * step_pieces.
+      const int to = step_pieces < pieces ? std::min(n, 16 * step_pieces - 1) : n;
+      switch (std::min(step_pieces, pieces)) {
+        case 1: add_short_summands<1>(index, j, to, plan, sums); break;
+        case 2: add_short_summands<2>(index, j, to, plan, sums); break;
+        case 3: add_short_summands<3>(index, j, to, plan, sums); break;
+        case 4: add_short_summands<4>(index, j, to, plan, sums); break;
+        case 5: add_short_summands<5>(index, j, to, plan, sums); break;
+        default: add_short_summands<kShortPieces>(index, j, to, plan, sums); break;
+      }
+      j = to;
+    }
+  } else {
+    for (int j = 0; j < n; ++j) {
+      Floats added[4];
+      summands(index[j], plan, terms, added);
+      for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
+    }
+  }
+#else
   for (int j = 0; j < n; ++j) {
     const Bytes ending = j + 1 < n ? (Bytes)(sorted[j] != sorted[j + 1]) : Bytes{} - 1;
     Floats added[4];
@@ -216,6 +263,7 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
     for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
     length = ((length + one) & ~ending) | (one & ending);
   }
+#endif
   alignas(64) float entropies[kLanes];
   for (int q = 0; q < 4; ++q) store(entropies + q * (kLanes / 4), sums[q]);
   for (int64_t p = 0; p < std::min<int64_t>(valid, kLanes); ++p)
