@@ -85,12 +85,7 @@ inline Bytes bin_samples(const double* p, int64_t count, SampleRange range, Dwor
 
 // Row i of every 16-byte block k: 16 bytes from first + (16k + i) * stride,
 // where first points at row i of block 0.
-inline Bytes load_rows(const uint8_t* first, int64_t stride) {
-  Bytes x;
-  for (int k = 0; k < kBlocks; ++k)
-    std::memcpy(reinterpret_cast<uint8_t*>(&x) + 16 * k, first + 16 * k * stride, 16);
-  return x;
-}
+inline Bytes load_rows(const uint8_t* first, int64_t stride) { return load_blocks<kBlocks>(first, 16 * stride); }
 
 // Bins the kLanes x C samples of one block column of a group (`valid` of them
 // present; the rest, past the last row, are never read and bin as 0) and
