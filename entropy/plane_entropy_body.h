@@ -65,13 +65,14 @@ void make_plan(Plan& plan, int64_t C, const EntropyTerms& terms, SampleRange ran
 
 // The bins of kLanes samples from p (count of them present; the rest bin as
 // 0), in pack_bins order. A lane of `inside` is cleared by a sample outside.
-template <BinRule rule>
+template <BinRule rule, bool all_present>
 inline Bytes bin_samples(const double* p, int64_t count, SampleRange range, Dwords& inside) {
   const Floats low = Floats{} + range.low, high = Floats{} + range.high;
   Dwords bins[4];
   for (int v = 0; v < 4; ++v) {
     const int64_t at = 2 * v * kDoubles;
-    Floats f = narrow(load_doubles(p + at, count - at), load_doubles(p + at + kDoubles, count - at - kDoubles));
+    Floats f = all_present ? narrow(load<Doubles>(p + at), load<Doubles>(p + at + kDoubles))
+                           : narrow(load_doubles(p + at, count - at), load_doubles(p + at + kDoubles, count - at - kDoubles));
     // Ordered comparisons: a NaN fails both.
     const Dwords ok = (f > low) & (f < high);
     inside &= ok;
@@ -96,9 +97,14 @@ template <BinRule rule>
 void bin_block_column(const double* samples, int64_t valid, const Plan& plan, uint8_t* out, Dwords& inside) {
   alignas(64) uint8_t packed[kLanes * (kLaneMaxBlock + 1)];
   const int64_t C = plan.C;
-  for (int64_t j = 0; j < C; ++j) {
-    const int64_t at = kLanes * j;
-    store(packed + at, at < valid ? bin_samples<rule>(samples + at, valid - at, plan.range, inside) : Bytes{});
+  if (valid >= kLanes * C) {
+    for (int64_t j = 0; j < C; ++j)
+      store(packed + kLanes * j, bin_samples<rule, true>(samples + kLanes * j, kLanes, plan.range, inside));
+  } else {
+    for (int64_t j = 0; j < C; ++j) {
+      const int64_t at = kLanes * j;
+      store(packed + at, at < valid ? bin_samples<rule, false>(samples + at, valid - at, plan.range, inside) : Bytes{});
+    }
   }
   store(packed + kLanes * C, Bytes{});  // the padding of the last pixels
   Bytes r[16];
