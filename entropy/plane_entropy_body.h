@@ -77,9 +77,15 @@ inline Bytes bin_samples(const double* p, int64_t count, SampleRange range, Dwor
     const Dwords ok = (f > low) & (f < high);
     inside &= ok;
     f = (Floats)((Dwords)f & ok);
-    const Dwords t = __builtin_convertvector(f, Dwords);
-    // A comparison's true is -1.
-    bins[v] = rule == BinRule::truncated ? t : t - (Dwords)(f - __builtin_convertvector(t, Floats) >= 0.5f);
+    if (rule == BinRule::truncated) {
+      bins[v] = __builtin_convertvector(f, Dwords);
+    } else {
+      // Half away from zero as truncation of f + 0.5f: for every float in
+      // range (checked exhaustively) the sum crosses a whole number exactly
+      // where f crosses a half, except the largest float below 0.5, whose
+      // sum rounds up to 1. A comparison's true is -1.
+      bins[v] = __builtin_convertvector(f + 0.5f, Dwords) + (Dwords)(f == 0.49999997f);
+    }
   }
   return pack_bins(bins[0], bins[1], bins[2], bins[3]);
 }
