@@ -8,8 +8,8 @@
 //     whose index is below LF_TABLE_BYTES take table[index], the others keep
 //     acc;
 //   with LF_GATHER_TERMS defined, gather_terms(table, index): table[index]
-//     per dword, and, with LF_SHORT_TERMS, kShortPieces, all_below(index,
-//     bound) and short_lookup(table, index): table[index] from a 16-byte
+//     per dword, and, with LF_SHORT_TERMS, all_below(index, bound) and
+//     short_lookup(table, index): table[index] from a 16-byte
 //     table where index < 16, else 0.
 //   Without either, summands are looked up one lane at a time.
 //
@@ -227,40 +227,44 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
   Bytes length = one;
   const int n = plan.samples;
 #if defined(LF_SHORT_TERMS)
-  // First the count ending at every step and the longest run of the group;
-  // then each step looks its summands up in as few 16-entry pieces as both
-  // the group's longest run and the step allow (at step j no run is longer
-  // than j + 1): a few branches per group instead of some per step.
+  // First the count ending at every step, by segments of 16 steps (the
+  // first 15); then each segment looks its summands up in as few 16-entry
+  // pieces as its longest ending run needs, which is at most the segment's
+  // number, as at step j no run is longer than j + 1: a few branches per
+  // group instead of some per step.
   alignas(64) Bytes index[kLaneMaxBlock * kLaneMaxBlock];
-  Bytes longest = Bytes{};
-  for (int j = 0; j < n; ++j) {
-    const Bytes ending = j + 1 < n ? (Bytes)(sorted[j] != sorted[j + 1]) : Bytes{} - 1;
-    index[j] = length & ending;
-    longest = max_bytes(longest, length);
-    length = ((length + one) & ~ending) | (one & ending);
+  int pieces[kLaneMaxBlock + 1];
+  for (int segment = 1, j = 0; j < n; ++segment) {
+    const int to = std::min(n, 16 * segment - 1);
+    Bytes longest = Bytes{};
+    for (; j < to; ++j) {
+      const Bytes ending = j + 1 < n ? (Bytes)(sorted[j] != sorted[j + 1]) : Bytes{} - 1;
+      index[j] = length & ending;
+      longest = max_bytes(longest, index[j]);
+      length = ((length + one) & ~ending) | (one & ending);
+    }
+    int needed = 1;
+    while (needed < segment && !all_below(longest, 16 * needed)) ++needed;
+    pieces[segment] = needed;
   }
-  int pieces = 1;
-  while (pieces <= kShortPieces && !all_below(longest, 16 * pieces)) ++pieces;
-  if (pieces <= kShortPieces) {
-    for (int j = 0, step_pieces = 1; j < n; ++step_pieces) {
-      // Steps up to 16 * step_pieces - 2 meet no run of 16 * step_pieces.
-      const int to = step_pieces < pieces ? std::min(n, 16 * step_pieces - 1) : n;
-      switch (std::min(step_pieces, pieces)) {
-        case 1: add_short_summands<1>(index, j, to, plan, sums); break;
-        case 2: add_short_summands<2>(index, j, to, plan, sums); break;
-        case 3: add_short_summands<3>(index, j, to, plan, sums); break;
-        case 4: add_short_summands<4>(index, j, to, plan, sums); break;
-        case 5: add_short_summands<5>(index, j, to, plan, sums); break;
-        default: add_short_summands<kShortPieces>(index, j, to, plan, sums); break;
-      }
-      j = to;
+  for (int segment = 1, j = 0; j < n; ++segment) {
+    const int to = std::min(n, 16 * segment - 1);
+    switch (pieces[segment]) {
+      case 1: add_short_summands<1>(index, j, to, plan, sums); break;
+      case 2: add_short_summands<2>(index, j, to, plan, sums); break;
+      case 3: add_short_summands<3>(index, j, to, plan, sums); break;
+      case 4: add_short_summands<4>(index, j, to, plan, sums); break;
+      case 5: add_short_summands<5>(index, j, to, plan, sums); break;
+      case 6: add_short_summands<6>(index, j, to, plan, sums); break;
+      default:
+        for (int k = j; k < to; ++k) {
+          Floats added[4];
+          summands(index[k], plan, terms, added);
+          for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
+        }
+        break;
     }
-  } else {
-    for (int j = 0; j < n; ++j) {
-      Floats added[4];
-      summands(index[j], plan, terms, added);
-      for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
-    }
+    j = to;
   }
 #else
   for (int j = 0; j < n; ++j) {
