@@ -73,8 +73,9 @@ inline Bytes bin_samples(const double* p, int64_t count, SampleRange range, Dwor
   Dwords bins[4];
   for (int v = 0; v < 4; ++v) {
     const int64_t at = 2 * v * kDoubles;
-    Floats f = all_present ? narrow(load<Doubles>(p + at), load<Doubles>(p + at + kDoubles))
-                           : narrow(load_doubles(p + at, count - at), load_doubles(p + at + kDoubles, count - at - kDoubles));
+    Floats f = all_present
+                   ? narrow(load<Doubles>(p + at), load<Doubles>(p + at + kDoubles))
+                   : narrow(load_doubles(p + at, count - at), load_doubles(p + at + kDoubles, count - at - kDoubles));
     // Ordered comparisons: a NaN fails both.
     const Dwords ok = (f > low) & (f < high);
     inside &= ok;

@@ -38,7 +38,8 @@ inline Doubles load_doubles(const double* p, int64_t count) {
 template <int n> struct BlockVector {
   typedef uint8_t type __attribute__((vector_size(16 * n)));
 };
-template <int n, class H, size_t... R> inline typename BlockVector<n>::type join(H low, H high, std::index_sequence<R...>) {
+template <int n, class H, size_t... R>
+inline typename BlockVector<n>::type join(H low, H high, std::index_sequence<R...>) {
   return __builtin_shufflevector(low, high, R...);
 }
 template <int n> inline typename BlockVector<n>::type load_blocks(const uint8_t* p, int64_t step) {
