@@ -369,8 +369,8 @@ std::vector<std::string> split(const std::string& text, char by) {
   std::fprintf(stderr,
                "lf_bench: %s\n"
                "usage: lf_bench [--workloads=ROWSxCOLS/C/D,...] [--samples=random,smooth,refocused]\n"
-               "                [--modules=NAME,...] [--reps=N] [--literal-reps=N] [--alpha=X] [--every-path]\n"
-               "                [Google Benchmark flags]\n",
+               "                [--modules=NAME,...] [--reps=N] [--literal-reps=N (0: none, no check)] [--alpha=X]\n"
+               "                [--every-path] [Google Benchmark flags]\n",
                why);
   std::exit(2);
 }
@@ -417,7 +417,7 @@ Options parse(int argc, char** argv) {
       usage(("unknown option '" + arg + "'").c_str());
     }
   }
-  if (o.reps < 1 || o.literal_reps < 1) usage("repetitions must be at least 1");
+  if (o.reps < 1 || o.literal_reps < 0) usage("repetitions must be at least 1 (literal: 0 skips it and the check)");
   for (const std::string& w : split(workloads, ',')) o.shapes.push_back(parse_shape(w, o.alpha));
   return o;
 }
@@ -446,6 +446,7 @@ int main(int argc, char** argv) {
   std::map<std::string, std::pair<std::string, int>> names;  // benchmark name -> (case key, which)
   for (const Case& c : cases)
     for (int which : {2, 1, 0}) {
+      if (which == 1 && options.literal_reps == 0) continue;
       const std::string name = Arena::key(c) + " " + kWhich[which];
       names[name] = {Arena::key(c), which};
       auto warmed = std::make_shared<bool>(false);

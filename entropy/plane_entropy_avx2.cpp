@@ -28,7 +28,6 @@ inline Floats gather_terms(const float* table, Dwords index) {
 }
 
 #define LF_SHORT_TERMS
-constexpr int kShortPieces = 4;
 inline bool all_below(Bytes index, int bound) {
   return _mm256_movemask_epi8((__m256i)(index >= static_cast<uint8_t>(bound))) == 0;
 }

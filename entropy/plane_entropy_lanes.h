@@ -32,6 +32,25 @@ inline Doubles load_doubles(const double* p, int64_t count) {
   return x;
 }
 
+// A vector of n 16-byte blocks, block k loaded from p + k * step: built by
+// shuffles, which compilers turn into inserts (a vector assembled through
+// memory would stall on store forwarding).
+template <int n> struct BlockVector {
+  typedef uint8_t type __attribute__((vector_size(16 * n)));
+};
+template <int n, class H, size_t... R>
+inline typename BlockVector<n>::type join(H low, H high, std::index_sequence<R...>) {
+  return __builtin_shufflevector(low, high, R...);
+}
+template <int n> inline typename BlockVector<n>::type load_blocks(const uint8_t* p, int64_t step) {
+  if constexpr (n == 1) {
+    return load<typename BlockVector<1>::type>(p);
+  } else {
+    return join<n>(load_blocks<n / 2>(p, step), load_blocks<n / 2>(p + n / 2 * step, step),
+                   std::make_index_sequence<16 * n>());
+  }
+}
+
 inline Bytes min_bytes(Bytes a, Bytes b) { return a < b ? a : b; }
 inline Bytes max_bytes(Bytes a, Bytes b) { return a < b ? b : a; }
 
