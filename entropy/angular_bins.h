@@ -15,6 +15,12 @@ inline int32_t rounded_bin(double sample) {
   return t + (f - static_cast<float>(t) >= 0.5f ? 1 : 0);
 }
 
+// The same rounding as one addition and a truncation, for vector code: for
+// every single-precision f in (-0.5, 255.5), f + kHalfAway in single
+// precision truncates to rounded_bin's value (checked over all of them). With
+// 0.5 itself the largest float below 0.5 would sum to 1.
+constexpr float kHalfAway = 0.5f - 0x1p-25f;
+
 // tressik: narrow to single precision, then truncate toward zero.
 inline int32_t truncated_bin(double sample) { return static_cast<int32_t>(static_cast<float>(sample)); }
 

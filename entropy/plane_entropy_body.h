@@ -83,11 +83,7 @@ inline Bytes bin_samples(const double* p, int64_t count, SampleRange range, Dwor
     if (rule == BinRule::truncated) {
       bins[v] = __builtin_convertvector(f, Dwords);
     } else {
-      // Half away from zero as truncation of f + 0.5f: for every float in
-      // range (checked exhaustively) the sum crosses a whole number exactly
-      // where f crosses a half, except the largest float below 0.5, whose
-      // sum rounds up to 1. A comparison's true is -1.
-      bins[v] = __builtin_convertvector(f + 0.5f, Dwords) + (Dwords)(f == 0.49999997f);
+      bins[v] = __builtin_convertvector(f + kHalfAway, Dwords);
     }
   }
   return pack_bins(bins[0], bins[1], bins[2], bins[3]);

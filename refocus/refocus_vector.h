@@ -66,12 +66,6 @@ template <> struct Transpose<4> {
 // hold them: out0 gets x0's W bins, out1 x1's. Every value must lie strictly
 // inside the rounded bin range, so that narrowing and truncating stay in
 // range; the caller makes sure of that.
-// Rounding half away from zero as one addition and a truncation: for every
-// single-precision value in (-0.5, 255.5), f + (0.5 - 2^-25) in single
-// precision truncates to the rounded bin (checked over all of them); the
-// one value that 0.5 itself would push over, 0.5 - 2^-25, stays below 1.
-constexpr float kHalfAway = 0.5f - 0x1p-25f;
-
 template <int W> struct BinVectors;
 template <> struct BinVectors<2> {
   typedef float Half __attribute__((vector_size(8)));

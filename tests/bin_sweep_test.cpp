@@ -22,6 +22,10 @@ namespace {
 
 int32_t oracle_rounded(float f) { return static_cast<int32_t>(round_half_away(f)); }
 int32_t oracle_truncated(float f) { return static_cast<int32_t>(f); }
+// The vector paths' form of the rounded rule.
+int32_t half_away_by_addition(double sample) {
+  return static_cast<int32_t>(static_cast<float>(sample) + kHalfAway);
+}
 
 struct Rule {
   SampleRange range;
@@ -101,6 +105,11 @@ void sweep_sign(const Rule& rule, bool negative) {
 TEST(BinSweep, Rounded) {
   sweep_sign<rounded_bin, oracle_rounded>(kRounded, false);
   sweep_sign<rounded_bin, oracle_rounded>(kRounded, true);
+}
+
+TEST(BinSweep, RoundedByAddition) {
+  sweep_sign<half_away_by_addition, oracle_rounded>(kRounded, false);
+  sweep_sign<half_away_by_addition, oracle_rounded>(kRounded, true);
 }
 
 TEST(BinSweep, Truncated) {
