@@ -9,6 +9,10 @@
 #include "common/portable.h"
 #include "entropy/angular_bins.h"
 
+#if LF_X86_PATHS
+#include <emmintrin.h>
+#endif
+
 // Everything here is inlined into each instruction set's entry, so the
 // compiler emits that set's instructions from the same plain vector code.
 #define LF_INLINE LF_ALWAYS_INLINE
@@ -73,10 +77,18 @@ template <> struct BinVectors<2> {
   typedef int32_t Ints __attribute__((vector_size(16)));
   typedef uint8_t IntBytes __attribute__((vector_size(16)));
   static LF_INLINE Floats join(Half a, Half b) { return __builtin_shufflevector(a, b, 0, 1, 2, 3); }
-  // The low bytes of the first W dwords at 0, of the next W at kSecond.
-  static constexpr int kSecond = 2;
-  static LF_INLINE IntBytes low_bytes(IntBytes b) {
-    return __builtin_shufflevector(b, b, 0, 4, 8, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  // Every bin is below 256: its low byte is the bin. SSE2 has no byte
+  // shuffle; two saturating packs keep bins below 256 as they are.
+  static LF_INLINE void store(Ints bin, uint8_t* out0, uint8_t* out1) {
+#if LF_X86_PATHS
+    const __m128i words = _mm_packs_epi32((__m128i)bin, (__m128i)bin);
+    const IntBytes b = (IntBytes)_mm_packus_epi16(words, words);
+#else
+    const IntBytes b = __builtin_shufflevector((IntBytes)bin, (IntBytes)bin, 0, 4, 8, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                               0, 0, 0);
+#endif
+    __builtin_memcpy(out0, &b, 2);
+    __builtin_memcpy(out1, reinterpret_cast<const uint8_t*>(&b) + 2, 2);
   }
 };
 template <> struct BinVectors<4> {
@@ -85,22 +97,20 @@ template <> struct BinVectors<4> {
   typedef int32_t Ints __attribute__((vector_size(32)));
   typedef uint8_t IntBytes __attribute__((vector_size(32)));
   static LF_INLINE Floats join(Half a, Half b) { return __builtin_shufflevector(a, b, 0, 1, 2, 3, 4, 5, 6, 7); }
-  // Within each 16-byte half, as one byte shuffle does it.
-  static constexpr int kSecond = 16;
-  static LF_INLINE IntBytes low_bytes(IntBytes b) {
-    return __builtin_shufflevector(b, b, 0, 4, 8, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 20, 24, 28, 16, 16, 16,
-                                   16, 16, 16, 16, 16, 16, 16, 16, 16);
+  // The low bytes within each 16-byte half, as one byte shuffle does it.
+  static LF_INLINE void store(Ints bin, uint8_t* out0, uint8_t* out1) {
+    const IntBytes b =
+        __builtin_shufflevector((IntBytes)bin, (IntBytes)bin, 0, 4, 8, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 20,
+                                24, 28, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16);
+    __builtin_memcpy(out0, &b, 4);
+    __builtin_memcpy(out1, reinterpret_cast<const uint8_t*>(&b) + 16, 4);
   }
 };
 template <int W> LF_INLINE void bin_pair(Vec<W> x0, Vec<W> x1, uint8_t* out0, uint8_t* out1) {
   typedef BinVectors<W> V;
   const typename V::Floats f =
       V::join(__builtin_convertvector(x0, typename V::Half), __builtin_convertvector(x1, typename V::Half));
-  const typename V::Ints bin = __builtin_convertvector(f + kHalfAway, typename V::Ints);
-  // Every bin is below 256: its low byte is the bin.
-  const typename V::IntBytes bytes = V::low_bytes((typename V::IntBytes)bin);
-  __builtin_memcpy(out0, &bytes, W);
-  __builtin_memcpy(out1, reinterpret_cast<const uint8_t*>(&bytes) + V::kSecond, W);
+  V::store(__builtin_convertvector(f + kHalfAway, typename V::Ints), out0, out1);
 }
 
 #else
