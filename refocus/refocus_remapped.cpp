@@ -227,7 +227,7 @@ LF_INLINE void refocus_column(const Geometry& g, const RowTable& t, ColumnJob jo
     const int32_t* at = t.at + b * nv;
     double* to = Bins ? nullptr : job.to + i * C;
     uint8_t* bins = Bins ? job.bins + i / job.lanes * job.group_bytes + i % job.lanes : nullptr;
-    const int64_t bin_step = C * job.lanes;  // from offset j to j + 1
+    const int64_t bin_step = Bins ? C * job.lanes : 0;  // from offset j to j + 1; unset unless binning
     const int64_t lanes = std::min<int64_t>(W, t.n - i);
     // Each pixel's sum takes the offsets in increasing j, as per pixel.
     Vec<W> S{};
@@ -590,7 +590,8 @@ LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const Refo
   const double block = static_cast<double>(static_cast<int32_t>(g.C * g.C));
   const int64_t n = t.n, slot = g.C * t.cap;
   const int64_t col_tile = kSumEntries / n;
-  const int64_t group_bytes = lanes * g.C * g.C, column_bytes = (n + lanes - 1) / lanes * group_bytes;
+  // Values: no bins, and lanes 0.
+  const int64_t group_bytes = lanes * g.C * g.C, column_bytes = Bins ? (n + lanes - 1) / lanes * group_bytes : 0;
   double sums[kSumEntries];
   for (int64_t c_begin = region.c_begin; c_begin < region.c_end; c_begin += col_tile) {
     const int64_t m = std::min(col_tile, region.c_end - c_begin);
