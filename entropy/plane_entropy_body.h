@@ -287,6 +287,15 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
     update_map(map + p, entropies[plan.float_of_pixel[p]] * -1.0f, update);
 }
 
+// One group's binned samples, sorted in place, then their entropies into
+// min(valid, kLanes) consecutive map elements.
+void sort_and_sum(uint8_t* group, const Plan& plan, const EntropyTerms& terms, double* map, int64_t valid,
+                  MapUpdate update) {
+  Bytes* sorted = reinterpret_cast<Bytes*>(group);
+  sort_fixed(plan.C, sorted, std::make_integer_sequence<int, kLaneMaxBlock>());
+  group_entropies(sorted, plan, terms, map, valid, update);
+}
+
 template <BinRule rule>
 bool lanes_plane(const RemappedLightField& field, const Plan& plan, const EntropyTerms& terms, double* map,
                  MapUpdate update) {
@@ -304,11 +313,9 @@ bool lanes_plane(const RemappedLightField& field, const Plan& plan, const Entrop
           uint8_t* out = bins + (r0 - first) / kLanes * group_bytes + kLanes * C * b;
           bin_block_column<rule>(field.data + rlf_index(field, r0, c, 0, b, 0), (last - r0) * C, plan, out, inside);
         }
-      for (int64_t r0 = first; r0 < last; r0 += kLanes) {
-        Bytes* sorted = reinterpret_cast<Bytes*>(bins + (r0 - first) / kLanes * group_bytes);
-        sort_fixed(C, sorted, std::make_integer_sequence<int, kLaneMaxBlock>());
-        group_entropies(sorted, plan, terms, map + map_index(rows, r0, c), last - r0, update);
-      }
+      for (int64_t r0 = first; r0 < last; r0 += kLanes)
+        sort_and_sum(bins + (r0 - first) / kLanes * group_bytes, plan, terms, map + map_index(rows, r0, c), last - r0,
+                     update);
     }
   }
   bool all_inside = true;
@@ -338,11 +345,8 @@ void lanes_binned_entropy(uint8_t* bins, int64_t rows, int64_t cols, int64_t ang
   make_plan(plan, angular_size, terms, range_of(BinRule::rounded));
   const int64_t group_bytes = int64_t{kLanes} * plan.samples;
   for (int64_t c = 0; c < cols; ++c)
-    for (int64_t r0 = 0; r0 < rows; r0 += kLanes, bins += group_bytes) {
-      Bytes* sorted = reinterpret_cast<Bytes*>(bins);
-      sort_fixed(angular_size, sorted, std::make_integer_sequence<int, kLaneMaxBlock>());
-      group_entropies(sorted, plan, terms, map + map_index(rows, r0, c), rows - r0, update);
-    }
+    for (int64_t r0 = 0; r0 < rows; r0 += kLanes, bins += group_bytes)
+      sort_and_sum(bins, plan, terms, map + map_index(rows, r0, c), rows - r0, update);
 }
 
 }  // namespace
