@@ -12,6 +12,10 @@
 //     short_lookup(table, index): table[index] from a 16-byte
 //     table where index < 16, else 0.
 //   Without either, summands are looked up one lane at a time.
+//   With LF_DIRECT_TERMS defined (and kDirectTerms), direct_summands(index,
+//     direct, out): the summands of counts below kDirectTerms, in widen
+//     order, from the table's first kDirectTerms entries, which
+//     load_direct_terms(table, direct) puts in registers; and all_below.
 //   With LF_PREFETCH_NEXT defined, prefetch_line(address): a hint to bring
 //     that line into the first-level cache (never faults).
 //
@@ -232,7 +236,34 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
   Floats sums[4] = {};
   Bytes length = one;
   const int n = plan.samples;
-#if defined(LF_SHORT_TERMS)
+#if defined(LF_DIRECT_TERMS)
+  // First the count ending at every step, by segments of kDirectTerms
+  // steps; then a segment whose counts all lie in the table held in
+  // registers looks them up there, any other in the byte tables.
+  alignas(64) Bytes index[kLaneMaxBlock * kLaneMaxBlock];
+  DirectTerms direct;
+  load_direct_terms(terms.table, direct);
+  for (int first = 0; first < n;) {
+    const int to = std::min(n, first + kDirectTerms);
+    Bytes longest = Bytes{};
+    for (int j = first; j < to; ++j) {
+      const Bytes ending = j + 1 < n ? (Bytes)(sorted[j] != sorted[j + 1]) : Bytes{} - 1;
+      index[j] = length & ending;
+      longest = max_bytes(longest, index[j]);
+      length = ((length + one) & ~ending) | (one & ending);
+    }
+    const bool held = all_below(longest, kDirectTerms);
+    for (int j = first; j < to; ++j) {
+      Floats added[4];
+      if (held)
+        direct_summands(index[j], direct, added);
+      else
+        summands(index[j], plan, terms, added);
+      for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
+    }
+    first = to;
+  }
+#elif defined(LF_SHORT_TERMS)
   // First the count ending at every step, by segments of 16 steps (the
   // first 15); then each segment looks its summands up in as few 16-entry
   // pieces as its longest ending run needs, which is at most the segment's
