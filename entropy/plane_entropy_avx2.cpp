@@ -15,6 +15,9 @@ inline Floats narrow(Doubles a, Doubles b) {
   return (Floats)_mm256_set_m128(_mm256_cvtpd_ps((__m256d)b), _mm256_cvtpd_ps((__m256d)a));
 }
 
+// Invalid conversions give 0x80000000.
+inline Dwords truncate(Floats f) { return (Dwords)_mm256_cvttps_epi32((__m256)f); }
+
 inline Bytes pack_bins(Dwords a, Dwords b, Dwords c, Dwords d) {
   const __m256i packed = _mm256_packus_epi16(_mm256_packus_epi32((__m256i)a, (__m256i)b),
                                              _mm256_packus_epi32((__m256i)c, (__m256i)d));

@@ -21,6 +21,9 @@ inline Floats narrow(Doubles a, Doubles b) {
   return (Floats)_mm512_insertf32x8(_mm512_castps256_ps512(_mm512_cvtpd_ps((__m512d)a)), _mm512_cvtpd_ps((__m512d)b), 1);
 }
 
+// Invalid conversions give 0x80000000.
+inline Dwords truncate(Floats f) { return (Dwords)_mm512_cvttps_epi32((__m512)f); }
+
 inline Bytes pack_bins(Dwords a, Dwords b, Dwords c, Dwords d) {
   const __m512i packed = _mm512_packus_epi16(_mm512_packus_epi32((__m512i)a, (__m512i)b),
                                              _mm512_packus_epi32((__m512i)c, (__m512i)d));

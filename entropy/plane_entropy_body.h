@@ -3,7 +3,10 @@
 // file, which first defines:
 //   narrow(d0, d1): two vectors of doubles in single precision, end to end,
 //     defined for every double (out of range: an infinity; NaN: a NaN);
-//   pack_bins(d0, d1, d2, d3): the low bytes of four dword vectors, in order;
+//   truncate(f): each float truncated toward zero, and for a NaN, an
+//     infinity or a value beyond int32 a value outside 0 .. 255;
+//   pack_bins(d0, d1, d2, d3): the low bytes of four dword vectors, in order
+//     (for dwords in 0 .. 255);
 //   with LF_TABLE_BYTES defined, table_lookup(table, index, acc): the lanes
 //     whose index is below LF_TABLE_BYTES take table[index], the others keep
 //     acc;
@@ -22,9 +25,10 @@
 // Reorganised against the definition, bits unchanged:
 // - kLanes pixels of a column at once, one per byte lane; a sample's bin
 //   comes from the same narrowing, truncation and half-away comparison as the
-//   scalar rules; the range check compares the narrowed value with the
-//   excluded single-precision bounds, which accepts exactly the doubles the
-//   scalar check accepts, and a sample outside is binned as 0 and reported;
+//   scalar rules; the range check tells from the narrowed value's bin
+//   whether it lies between the excluded single-precision bounds, which
+//   accepts exactly the doubles the scalar check accepts, and a sample
+//   outside is binned somewhere and reported;
 // - a pixel's C^2 bins are sorted by a fixed network, so equal bins form runs
 //   in ascending bin order and a run's length is that bin's count; each lane
 //   adds the summand of every run where it ends, in ascending order, and +0
@@ -51,15 +55,13 @@ struct Plan {
   int64_t C;
   int samples;  // C^2
   int term_pieces;
-  SampleRange range;
   uint8_t float_of_pixel[kLanes];          // where widen puts pixel p (in lane p)
   alignas(64) uint8_t term_bytes[4][256];  // byte k of the summand of each count
 };
 
-void make_plan(Plan& plan, int64_t C, const EntropyTerms& terms, SampleRange range) {
+void make_plan(Plan& plan, int64_t C, const EntropyTerms& terms) {
   plan.C = C;
   plan.samples = static_cast<int>(C * C);
-  plan.range = range;
   plan.term_pieces = kTableBytes > 0 ? (plan.samples + kTableBytes) / kTableBytes : 0;
   for (int t = 0; t < kLanes; ++t) plan.float_of_pixel[lane_of(t)] = static_cast<uint8_t>(t);
   for (int n = 0; n < 256; ++n) {
@@ -69,26 +71,45 @@ void make_plan(Plan& plan, int64_t C, const EntropyTerms& terms, SampleRange ran
   }
 }
 
+// What the bins of a plane have shown so far: every bin index or-ed
+// together, and, for rounded bins, every rounded sum's bits; a sample lies
+// inside the range exactly when its bin index is in 0 .. 255 and its rounded
+// sum is not negative, so both tell whether every sample did.
+struct Seen {
+  Dwords bins = Dwords{};
+  Dwords sums = Dwords{};
+};
+
+inline bool all_inside(const Seen& seen) {
+  bool inside = true;
+  for (int i = 0; i < kLanes / 4; ++i) inside &= (seen.bins[i] & ~0xFF) == 0 && seen.sums[i] >= 0;
+  return inside;
+}
+
 // The bins of kLanes samples from p (count of them present; the rest bin as
-// 0), in pack_bins order. A lane of `inside` is cleared by a sample outside.
+// 0), in pack_bins order, noted in `seen`. Narrowed to single precision, a
+// sample lies inside the rounded range (-0.5, 255.5) exactly when f +
+// kHalfAway is not negative (-0.5 sums to -2^-25, the next float up to +0) and
+// truncates to at most 255; inside the truncated range (-1, 256) exactly when
+// f truncates to 0 .. 255. A NaN, an infinity or anything beyond int32
+// truncates to a value outside 0 .. 255 (truncate's contract), and a sample
+// outside takes whatever bin pack_bins makes of it.
 template <BinRule rule, bool all_present>
-inline Bytes bin_samples(const double* p, int64_t count, SampleRange range, Dwords& inside) {
-  const Floats low = Floats{} + range.low, high = Floats{} + range.high;
+inline Bytes bin_samples(const double* p, int64_t count, Seen& seen) {
   Dwords bins[4];
   for (int v = 0; v < 4; ++v) {
     const int64_t at = 2 * v * kDoubles;
-    Floats f = all_present
-                   ? narrow(load<Doubles>(p + at), load<Doubles>(p + at + kDoubles))
-                   : narrow(load_doubles(p + at, count - at), load_doubles(p + at + kDoubles, count - at - kDoubles));
-    // Ordered comparisons: a NaN fails both.
-    const Dwords ok = (f > low) & (f < high);
-    inside &= ok;
-    f = (Floats)((Dwords)f & ok);
+    const Floats f = all_present ? narrow(load<Doubles>(p + at), load<Doubles>(p + at + kDoubles))
+                                 : narrow(load_doubles(p + at, count - at),
+                                          load_doubles(p + at + kDoubles, count - at - kDoubles));
     if (rule == BinRule::truncated) {
-      bins[v] = __builtin_convertvector(f, Dwords);
+      bins[v] = truncate(f);
     } else {
-      bins[v] = __builtin_convertvector(f + kHalfAway, Dwords);
+      const Floats sum = f + kHalfAway;
+      bins[v] = truncate(sum);
+      seen.sums |= (Dwords)sum;
     }
+    seen.bins |= bins[v];
   }
   return pack_bins(bins[0], bins[1], bins[2], bins[3]);
 }
@@ -103,7 +124,7 @@ inline Bytes load_rows(const uint8_t* first, int64_t stride) { return load_block
 // pixel's C bins padded to 16 bytes, then 16 x 16 byte transposes in every
 // block by interleaving bytes, words, dwords and qwords.
 template <BinRule rule>
-void bin_block_column(const double* samples, int64_t valid, const Plan& plan, uint8_t* out, Dwords& inside) {
+void bin_block_column(const double* samples, int64_t valid, const Plan& plan, uint8_t* out, Seen& seen) {
   alignas(64) uint8_t packed[kLanes * (kLaneMaxBlock + 1)];
   const int64_t C = plan.C;
   if (valid >= kLanes * C) {
@@ -115,11 +136,11 @@ void bin_block_column(const double* samples, int64_t valid, const Plan& plan, ui
     for (int64_t line = 0; line < kLanes * C * 8; line += 64) prefetch_line(next + static_cast<uintptr_t>(line));
 #endif
     for (int64_t j = 0; j < C; ++j)
-      store(packed + kLanes * j, bin_samples<rule, true>(samples + kLanes * j, kLanes, plan.range, inside));
+      store(packed + kLanes * j, bin_samples<rule, true>(samples + kLanes * j, kLanes, seen));
   } else {
     for (int64_t j = 0; j < C; ++j) {
       const int64_t at = kLanes * j;
-      store(packed + at, at < valid ? bin_samples<rule, false>(samples + at, valid - at, plan.range, inside) : Bytes{});
+      store(packed + at, at < valid ? bin_samples<rule, false>(samples + at, valid - at, seen) : Bytes{});
     }
   }
   store(packed + kLanes * C, Bytes{});  // the padding of the last pixels
@@ -334,7 +355,7 @@ bool lanes_plane(const RemappedLightField& field, const Plan& plan, const Entrop
   const int64_t group_bytes = int64_t{kLanes} * plan.samples;
   const int64_t chunk_rows = kLanes * std::max<int64_t>(1, kChunkBytes / group_bytes);
   alignas(64) uint8_t bins[kChunkBytes];
-  Dwords inside = Dwords{} - 1;
+  Seen seen;
   for (int64_t c = 0; c < field.cols; ++c) {
     for (int64_t first = 0; first < rows; first += chunk_rows) {
       const int64_t last = std::min(rows, first + chunk_rows);
@@ -342,16 +363,14 @@ bool lanes_plane(const RemappedLightField& field, const Plan& plan, const Entrop
       for (int64_t b = 0; b < C; ++b)
         for (int64_t r0 = first; r0 < last; r0 += kLanes) {
           uint8_t* out = bins + (r0 - first) / kLanes * group_bytes + kLanes * C * b;
-          bin_block_column<rule>(field.data + rlf_index(field, r0, c, 0, b, 0), (last - r0) * C, plan, out, inside);
+          bin_block_column<rule>(field.data + rlf_index(field, r0, c, 0, b, 0), (last - r0) * C, plan, out, seen);
         }
       for (int64_t r0 = first; r0 < last; r0 += kLanes)
         sort_and_sum(bins + (r0 - first) / kLanes * group_bytes, plan, terms, map + map_index(rows, r0, c), last - r0,
                      update);
     }
   }
-  bool all_inside = true;
-  for (int i = 0; i < kLanes / 4; ++i) all_inside &= inside[i] != 0;
-  return all_inside;
+  return all_inside(seen);
 }
 
 bool lanes_plane_entropy(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
@@ -359,7 +378,7 @@ bool lanes_plane_entropy(BinRule rule, const double* plane, int64_t rows, int64_
   static_assert(kLaneMaxBlock * kLaneMaxBlock < 256, "run lengths must fit a byte");
   static_assert(kLaneMaxBlock * kLaneMaxBlock < EntropyTerms::kTabulated, "every run length has its summand");
   Plan plan;
-  make_plan(plan, angular_size, terms, range_of(rule));
+  make_plan(plan, angular_size, terms);
   // Plane 0 of a view that starts at this plane.
   const RemappedLightField field{plane, rows, cols, angular_size};
   if (rule == BinRule::rounded) return lanes_plane<BinRule::rounded>(field, plan, terms, map, update);
@@ -373,7 +392,7 @@ bool lanes_plane_entropy(BinRule rule, const double* plane, int64_t rows, int64_
 void lanes_binned_entropy(uint8_t* bins, int64_t rows, int64_t cols, int64_t angular_size, const EntropyTerms& terms,
                           double* map, MapUpdate update) {
   Plan plan;
-  make_plan(plan, angular_size, terms, range_of(BinRule::rounded));
+  make_plan(plan, angular_size, terms);
   const int64_t group_bytes = int64_t{kLanes} * plan.samples;
   for (int64_t c = 0; c < cols; ++c)
     for (int64_t r0 = 0; r0 < rows; r0 += kLanes, bins += group_bytes)

@@ -15,6 +15,10 @@ inline Floats narrow(Doubles a, Doubles b) {
   return (Floats)vcombine_f32(vcvt_f32_f64((float64x2_t)a), vcvt_f32_f64((float64x2_t)b));
 }
 
+// Out of range the conversion saturates, and a NaN, which it takes to 0,
+// gets all bits set.
+inline Dwords truncate(Floats f) { return (Dwords)vcvtq_s32_f32((float32x4_t)f) | (Dwords)(f != f); }
+
 // Saturating narrows keep the order.
 inline Bytes pack_bins(Dwords a, Dwords b, Dwords c, Dwords d) {
   const uint16x8_t low = vcombine_u16(vqmovun_s32((int32x4_t)a), vqmovun_s32((int32x4_t)b));

@@ -13,6 +13,9 @@ namespace {
 
 inline Floats narrow(Doubles a, Doubles b) { return (Floats)_mm_movelh_ps(_mm_cvtpd_ps((__m128d)a), _mm_cvtpd_ps((__m128d)b)); }
 
+// Invalid conversions give 0x80000000.
+inline Dwords truncate(Floats f) { return (Dwords)_mm_cvttps_epi32((__m128)f); }
+
 // Bins are 0 .. 255, so the signed first step saturates nothing.
 inline Bytes pack_bins(Dwords a, Dwords b, Dwords c, Dwords d) {
   return (Bytes)_mm_packus_epi16(_mm_packs_epi32((__m128i)a, (__m128i)b), _mm_packs_epi32((__m128i)c, (__m128i)d));
