@@ -40,6 +40,37 @@ inline Bytes short_lookup(const uint8_t* table, Bytes index) {
   return (Bytes)_mm256_shuffle_epi8(_mm256_broadcastsi128_si256(load<__m128i>(table)), select);
 }
 
+// Counts below 8 (most of them unless a pixel's samples cluster) take their
+// summands from the float table's first eight entries in one register: a
+// byte shuffle puts each pixel's count in the low byte of its dword, and the
+// float permute reads only the low three bits.
+#define LF_DIRECT_TERMS
+constexpr int kDirectTerms = 8;
+struct Spread {
+  alignas(32) uint8_t bytes[4][32];
+};
+// Byte 4e of each 16-byte half of vector q: the byte, within that half, of
+// dword e of the half in widen's vector q.
+constexpr Spread make_spread() {
+  Spread s{};
+  for (int q = 0; q < 4; ++q)
+    for (int e = 0; e < 32; ++e) s.bytes[q][e] = static_cast<uint8_t>(lane_of(8 * q + e / 4) % 16);
+  return s;
+}
+constexpr Spread kSpread = make_spread();
+struct DirectTerms {
+  __m256 table;
+  __m256i spread[4];
+};
+inline void load_direct_terms(const float* table, DirectTerms& d) {
+  d.table = _mm256_loadu_ps(table);
+  for (int q = 0; q < 4; ++q) d.spread[q] = _mm256_load_si256(reinterpret_cast<const __m256i*>(kSpread.bytes[q]));
+}
+inline void direct_summands(Bytes index, const DirectTerms& d, Floats (&out)[4]) {
+  for (int q = 0; q < 4; ++q)
+    out[q] = (Floats)_mm256_permutevar8x32_ps(d.table, _mm256_shuffle_epi8((__m256i)index, d.spread[q]));
+}
+
 }  // namespace
 #include "entropy/plane_entropy_body.h"
 

@@ -257,7 +257,65 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
   Floats sums[4] = {};
   Bytes length = one;
   const int n = plan.samples;
+#if defined(LF_SHORT_TERMS)
+  // First the count ending at every step, by segments of 16 steps (the
+  // first 15); then each segment looks its summands up in as few 16-entry
+  // pieces as its longest ending run needs, which is at most the segment's
+  // number, as at step j no run is longer than j + 1: a few branches per
+  // group instead of some per step.
+  alignas(64) Bytes index[kLaneMaxBlock * kLaneMaxBlock];
+  int pieces[kLaneMaxBlock + 1];
 #if defined(LF_DIRECT_TERMS)
+  // A segment whose counts all lie in the table held in registers looks
+  // them up there.
+  DirectTerms direct;
+  load_direct_terms(terms.table, direct);
+#endif
+  for (int segment = 1, j = 0; j < n; ++segment) {
+    const int to = std::min(n, 16 * segment - 1);
+    Bytes longest = Bytes{};
+    for (; j < to; ++j) {
+      const Bytes ending = j + 1 < n ? (Bytes)(sorted[j] != sorted[j + 1]) : Bytes{} - 1;
+      index[j] = length & ending;
+      longest = max_bytes(longest, index[j]);
+      length = ((length + one) & ~ending) | (one & ending);
+    }
+    int needed = 1;
+    while (needed < segment && !all_below(longest, 16 * needed)) ++needed;
+#if defined(LF_DIRECT_TERMS)
+    if (all_below(longest, kDirectTerms)) needed = 0;
+#endif
+    pieces[segment] = needed;
+  }
+  for (int segment = 1, j = 0; j < n; ++segment) {
+    const int to = std::min(n, 16 * segment - 1);
+    switch (pieces[segment]) {
+#if defined(LF_DIRECT_TERMS)
+      case 0:
+        for (int k = j; k < to; ++k) {
+          Floats added[4];
+          direct_summands(index[k], direct, added);
+          for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
+        }
+        break;
+#endif
+      case 1: add_short_summands<1>(index, j, to, plan, sums); break;
+      case 2: add_short_summands<2>(index, j, to, plan, sums); break;
+      case 3: add_short_summands<3>(index, j, to, plan, sums); break;
+      case 4: add_short_summands<4>(index, j, to, plan, sums); break;
+      case 5: add_short_summands<5>(index, j, to, plan, sums); break;
+      case 6: add_short_summands<6>(index, j, to, plan, sums); break;
+      default:
+        for (int k = j; k < to; ++k) {
+          Floats added[4];
+          summands(index[k], plan, terms, added);
+          for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
+        }
+        break;
+    }
+    j = to;
+  }
+#elif defined(LF_DIRECT_TERMS)
   // First the count ending at every step, by segments of kDirectTerms
   // steps; then a segment whose counts all lie in the table held in
   // registers looks them up there, any other in the byte tables.
@@ -283,46 +341,6 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
       for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
     }
     first = to;
-  }
-#elif defined(LF_SHORT_TERMS)
-  // First the count ending at every step, by segments of 16 steps (the
-  // first 15); then each segment looks its summands up in as few 16-entry
-  // pieces as its longest ending run needs, which is at most the segment's
-  // number, as at step j no run is longer than j + 1: a few branches per
-  // group instead of some per step.
-  alignas(64) Bytes index[kLaneMaxBlock * kLaneMaxBlock];
-  int pieces[kLaneMaxBlock + 1];
-  for (int segment = 1, j = 0; j < n; ++segment) {
-    const int to = std::min(n, 16 * segment - 1);
-    Bytes longest = Bytes{};
-    for (; j < to; ++j) {
-      const Bytes ending = j + 1 < n ? (Bytes)(sorted[j] != sorted[j + 1]) : Bytes{} - 1;
-      index[j] = length & ending;
-      longest = max_bytes(longest, index[j]);
-      length = ((length + one) & ~ending) | (one & ending);
-    }
-    int needed = 1;
-    while (needed < segment && !all_below(longest, 16 * needed)) ++needed;
-    pieces[segment] = needed;
-  }
-  for (int segment = 1, j = 0; j < n; ++segment) {
-    const int to = std::min(n, 16 * segment - 1);
-    switch (pieces[segment]) {
-      case 1: add_short_summands<1>(index, j, to, plan, sums); break;
-      case 2: add_short_summands<2>(index, j, to, plan, sums); break;
-      case 3: add_short_summands<3>(index, j, to, plan, sums); break;
-      case 4: add_short_summands<4>(index, j, to, plan, sums); break;
-      case 5: add_short_summands<5>(index, j, to, plan, sums); break;
-      case 6: add_short_summands<6>(index, j, to, plan, sums); break;
-      default:
-        for (int k = j; k < to; ++k) {
-          Floats added[4];
-          summands(index[k], plan, terms, added);
-          for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
-        }
-        break;
-    }
-    j = to;
   }
 #else
   for (int j = 0; j < n; ++j) {
