@@ -3,6 +3,7 @@
 #include "entropy/plane_entropy.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include "common/remapped_light_field.h"
@@ -14,6 +15,11 @@ void make_entropy_terms(EntropyTerms& terms, int64_t angular_size) {
   // Beyond C^2 no count occurs; the vector paths still read those entries.
   std::fill(std::begin(terms.table), std::end(terms.table), 0.0f);
   for (int64_t n = 1; n <= terms.tabulated; ++n) terms.table[n] = entropy_term(static_cast<uint64_t>(n), terms.block);
+  for (int n = 0; n < 256; ++n) {
+    uint32_t bits;
+    std::memcpy(&bits, &terms.table[n], sizeof bits);
+    for (int k = 0; k < 4; ++k) terms.bytes[k][n] = static_cast<uint8_t>(bits >> (8 * k));
+  }
 }
 
 namespace {

@@ -37,6 +37,8 @@ struct EntropyTerms {
   int64_t tabulated;  // table[n] holds the summand of n for 1 <= n <= tabulated; table[0] is +0
   float block;        // C^2 in single precision
   alignas(64) float table[kTabulated + 1];
+  // Byte k of table[n] for n below 256, for the vector paths' byte lookups.
+  alignas(64) uint8_t bytes[4][256];
 };
 
 // A count in single precision stops growing at 2^24 (adding 1.0f no longer

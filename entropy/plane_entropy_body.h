@@ -55,8 +55,8 @@ struct Plan {
   int64_t C;
   int samples;  // C^2
   int term_pieces;
-  uint8_t float_of_pixel[kLanes];          // where widen puts pixel p (in lane p)
-  alignas(64) uint8_t term_bytes[4][256];  // byte k of the summand of each count
+  uint8_t float_of_pixel[kLanes];    // where widen puts pixel p (in lane p)
+  const uint8_t (*term_bytes)[256];  // the terms' bytes
 };
 
 void make_plan(Plan& plan, int64_t C, const EntropyTerms& terms) {
@@ -64,11 +64,7 @@ void make_plan(Plan& plan, int64_t C, const EntropyTerms& terms) {
   plan.samples = static_cast<int>(C * C);
   plan.term_pieces = kTableBytes > 0 ? (plan.samples + kTableBytes) / kTableBytes : 0;
   for (int t = 0; t < kLanes; ++t) plan.float_of_pixel[lane_of(t)] = static_cast<uint8_t>(t);
-  for (int n = 0; n < 256; ++n) {
-    uint32_t bits;
-    std::memcpy(&bits, &terms.table[n], sizeof bits);
-    for (int k = 0; k < 4; ++k) plan.term_bytes[k][n] = static_cast<uint8_t>(bits >> (8 * k));
-  }
+  plan.term_bytes = terms.bytes;
 }
 
 // What the bins of a plane have shown so far: every bin index or-ed

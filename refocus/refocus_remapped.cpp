@@ -282,7 +282,7 @@ LF_INLINE void refocus_column(const Geometry& g, const RowTable& t, ColumnJob jo
       if (lanes == W) {
         S = S + x;
         if (Bins)
-          bin_pair<W>(x, x, bins + j * bin_step, bins + j * bin_step);
+          bin_one<W>(x, bins + j * bin_step);
         else
           for (int l = 0; l < W; ++l) to[l * C + j] = x[l];
       } else {

@@ -112,6 +112,16 @@ template <int W> LF_INLINE void bin_pair(Vec<W> x0, Vec<W> x1, uint8_t* out0, ui
       V::join(__builtin_convertvector(x0, typename V::Half), __builtin_convertvector(x1, typename V::Half));
   V::store(__builtin_convertvector(f + kHalfAway, typename V::Ints), out0, out1);
 }
+// One vector's bins alone: four lanes fill one half-width register.
+template <int W> LF_INLINE void bin_one(Vec<W> x, uint8_t* out) { bin_pair<W>(x, x, out, out); }
+template <> LF_INLINE void bin_one<4>(Vec<4> x, uint8_t* out) {
+  typedef int32_t Ints __attribute__((vector_size(16)));
+  typedef uint8_t IntBytes __attribute__((vector_size(16)));
+  const Ints bin = __builtin_convertvector(__builtin_convertvector(x, BinVectors<4>::Half) + kHalfAway, Ints);
+  const IntBytes b = __builtin_shufflevector((IntBytes)bin, (IntBytes)bin, 0, 4, 8, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                             0, 0, 0);
+  __builtin_memcpy(out, &b, 4);
+}
 
 #else
 
@@ -162,6 +172,9 @@ template <int W> struct Transpose {
 template <int W> LF_INLINE void bin_pair(const Vec<W>& x0, const Vec<W>& x1, uint8_t* out0, uint8_t* out1) {
   for (int l = 0; l < W; ++l) out0[l] = static_cast<uint8_t>(rounded_bin(x0[l]));
   for (int l = 0; l < W; ++l) out1[l] = static_cast<uint8_t>(rounded_bin(x1[l]));
+}
+template <int W> LF_INLINE void bin_one(const Vec<W>& x, uint8_t* out) {
+  for (int l = 0; l < W; ++l) out[l] = static_cast<uint8_t>(rounded_bin(x[l]));
 }
 
 #endif
