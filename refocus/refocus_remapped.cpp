@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "common/portable.h"
@@ -515,6 +516,10 @@ struct RefocusWindowState {
   std::vector<RowTable> tables;
   std::vector<double> copy;
   bool in_band = false;  // every sample of the copied plane within kBinBand
+  // What the tables were made for: they hang on the rows, the shifts and the
+  // slot rows alone, so the next tile along the same rows reuses them.
+  bool tables_made = false;
+  int64_t tables_r_begin = 0, tables_r_end = 0, tables_count = 0;
 };
 
 namespace {
@@ -715,13 +720,14 @@ int64_t RefocusWindow::plan(int64_t r_begin, int64_t r_end, int64_t c_begin, int
   // column) .. c1(last column); the copy holds their union over the shifts.
   std::vector<int64_t> origin(size_t(C), INT64_MAX), end(size_t(C), 0), lo(size_t(C), INT64_MAX),
       hi(size_t(C), 0);
+  std::vector<int64_t> o = origin, e = end, l = lo, h = hi;  // with one more shift
   int64_t served = 0;
   int64_t cap = 0;
   bool shared = false;
   for (int64_t i = 0; i < count; ++i) {
     Geometry gi = g;
     gi.neg_alpha = std::isnan(shifts[i]) ? shifts[i] : -shifts[i];
-    std::vector<int64_t> o = origin, e = end, l = lo, h = hi;
+    o = origin, e = end, l = lo, h = hi;
     for (int64_t j = 0; j < C; ++j) {
       double wr;
       int64_t r0, r1;
@@ -752,28 +758,41 @@ int64_t RefocusWindow::plan(int64_t r_begin, int64_t r_end, int64_t c_begin, int
     served = i + 1;
   }
   if (served == 0) return 0;
+  const int64_t first = *std::min_element(origin.begin(), origin.end());
+  const int64_t rows = *std::max_element(end.begin(), end.end()) - first;
+  RowTable& t = w.layout;
+  bool same = w.tables_made && w.tables_r_begin == r_begin && w.tables_r_end == r_end &&
+              w.tables_count == served && std::memcmp(shifts, w.shifts.data(), size_t(served) * sizeof *shifts) == 0 &&
+              t.cap == cap && t.shared == shared && t.first == first && t.rows == rows;
   w.count = served;
   std::copy(shifts, shifts + served, w.shifts.begin());
-  RowTable& t = w.layout;
   t.cap = cap;
   t.nv = C;
   t.v_begin = -g.D;
   t.shared = shared;
-  t.first = *std::min_element(origin.begin(), origin.end());
-  t.rows = *std::max_element(end.begin(), end.end()) - t.first;
+  t.first = first;
+  t.rows = rows;
   for (int64_t j = 0; j < C; ++j) {
-    t.origin[j] = shared ? t.first : origin[size_t(j)];
-    t.filled[j] = shared ? t.rows : end[size_t(j)] - origin[size_t(j)];
+    const int64_t o = shared ? t.first : origin[size_t(j)], f = shared ? t.rows : end[size_t(j)] - origin[size_t(j)];
+    same = same && t.origin[j] == o && t.filled[j] == f;
+    t.origin[j] = o;
+    t.filled[j] = f;
   }
   w.col_at[0] = 0;
   for (int64_t b = 0; b < C; ++b) {
     w.col_lo[size_t(b)] = lo[size_t(b)];
     w.col_at[size_t(b) + 1] = w.col_at[size_t(b)] + hi[size_t(b)] - lo[size_t(b)] + 1;
   }
-  if (wide(w.path))
-    window_tables<4>(w);
-  else
-    window_tables<2>(w);
+  if (!same) {
+    if (wide(w.path))
+      window_tables<4>(w);
+    else
+      window_tables<2>(w);
+    w.tables_made = true;
+    w.tables_r_begin = r_begin;
+    w.tables_r_end = r_end;
+    w.tables_count = served;
+  }
   return served;
 }
 

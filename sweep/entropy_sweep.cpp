@@ -57,7 +57,7 @@ struct Sweep {
   const double* shifts;
   double* entropy;
   double* images;
-  int64_t tile_rows, tile_cols, tiles_down, tiles, groups, group;  // group: shifts per item
+  int64_t tile_rows, tile_cols, tiles_across, tiles, groups, group;  // group: shifts per item
   EntropyTerms terms;
   std::atomic<int64_t> next_item{0};
   std::atomic<int64_t> fault_shift;  // lowest shift with a fault so far, n when none
@@ -150,7 +150,9 @@ void refocus_tile_plane(const Sweep& w, Workspace& ws, int64_t s, int64_t planne
 // visiting order, so a later plane's fault at an earlier pixel comes first.
 void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last) {
   const int64_t C = w.C;
-  const int64_t r_begin = tile % w.tiles_down * w.tile_rows, c_begin = tile / w.tiles_down * w.tile_cols;
+  // Tiles go across first: a thread's next tile mostly has the same rows,
+  // whose row tables the window then keeps.
+  const int64_t r_begin = tile / w.tiles_across * w.tile_rows, c_begin = tile % w.tiles_across * w.tile_cols;
   const int64_t nr = std::min(w.tile_rows, w.rows - r_begin), nc = std::min(w.tile_cols, w.cols - c_begin);
   const int64_t tile_pixels = nr * nc;
   const MapUpdate updates[3] = {MapUpdate::store, MapUpdate::add, MapUpdate::add_average};
@@ -234,8 +236,8 @@ SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, in
   w->tile_rows = std::min(rows, tiling.rows > 0 ? tiling.rows : kTileRows);
   w->tile_cols = std::min(
       cols, tiling.cols > 0 ? tiling.cols : std::max<int64_t>(1, kTileBytes / (plane_bytes * w->tile_rows)));
-  w->tiles_down = (rows + w->tile_rows - 1) / w->tile_rows;
-  w->tiles = w->tiles_down * ((cols + w->tile_cols - 1) / w->tile_cols);
+  w->tiles_across = (cols + w->tile_cols - 1) / w->tile_cols;
+  w->tiles = w->tiles_across * ((rows + w->tile_rows - 1) / w->tile_rows);
   // Runs of equal length: a short last run would copy the source for few shifts.
   w->groups = (n + kShiftsPerItem - 1) / kShiftsPerItem;
   w->group = (n + w->groups - 1) / w->groups;
