@@ -170,11 +170,19 @@ template <int W> LF_INLINE void fill_slot(const RowTable& t, const double* from,
 
 // The value of W rows of one plane: each weight product formed before it
 // meets its sample, the four terms added left to right.
+template <int W> struct Weights {
+  Vec<W> w00, w10, w01, w11;
+};
+template <int W> LF_INLINE Weights<W> weights(Vec<W> wr0, double wc0, double wc1) {
+  const Vec<W> wr1 = 1.0 - wr0;
+  return {wr0 * wc0, wr1 * wc0, wr0 * wc1, wr1 * wc1};
+}
+template <int W> LF_INLINE Vec<W> weighted(const Weights<W>& w, Vec<W> s00, Vec<W> s10, Vec<W> s01, Vec<W> s11) {
+  return ((w.w00 * s00 + w.w10 * s10) + w.w01 * s01) + w.w11 * s11;
+}
 template <int W>
 LF_INLINE Vec<W> interpolate(Vec<W> wr0, double wc0, double wc1, Vec<W> s00, Vec<W> s10, Vec<W> s01, Vec<W> s11) {
-  const Vec<W> wr1 = 1.0 - wr0;
-  const Vec<W> w00 = wr0 * wc0, w10 = wr1 * wc0, w01 = wr0 * wc1, w11 = wr1 * wc1;
-  return ((w00 * s00 + w10 * s10) + w01 * s01) + w11 * s11;
+  return weighted<W>(weights<W>(wr0, wc0, wc1), s00, s10, s01, s11);
 }
 
 // One pixel column at one u, for the rows of a tile and the offsets of a
@@ -212,91 +220,155 @@ LF_INLINE void prefetch_some(uintptr_t& p, int64_t& left, int64_t count) {
   left -= count;
 }
 
+// Block b of W rows (rows i .. i + W - 1) of one column: refocus_column's
+// work for one block, its values into the destination or their bins.
+template <int W, int NV, bool Bins>
+LF_INLINE void refocus_block(const Geometry& g, const RowTable& t, const ColumnJob& job, int64_t i, int64_t b) {
+  const int64_t nv = NV ? NV : t.nv, C = NV ? NV : g.C;
+  const double* wr0 = t.wr0 + b * nv * W;
+  const int32_t* at = t.at + b * nv;
+  double* to = Bins ? nullptr : job.to + i * C;
+  uint8_t* bins = Bins ? job.bins + i / job.lanes * job.group_bytes + i % job.lanes : nullptr;
+  const int64_t bin_step = Bins ? C * job.lanes : 0;  // from offset j to j + 1; unset unless binning
+  const int64_t lanes = std::min<int64_t>(W, t.n - i);
+  // Each pixel's sum takes the offsets in increasing j, as per pixel.
+  Vec<W> S{};
+  if (lanes == W) S = load<W>(job.sum + i);
+  int64_t j = 0;
+  if (t.simple[b]) {
+    // W offsets at a time, transposed in registers to layout order.
+    for (; j + W <= nv; j += W) {
+      Vec<W> x[W];
+      LF_EACH_LANE
+      for (int l = 0; l < W; ++l) {
+        const double* q0 = job.m0 + at[j + l];
+        const double* q1 = job.m1 + at[j + l];
+        x[l] = interpolate<W>(load<W>(wr0 + (j + l) * W), job.wc0, job.wc1, load<W>(q0), load<W>(q0 + 1),
+                              load<W>(q1), load<W>(q1 + 1));
+        S = S + x[l];
+      }
+      if (Bins) {
+        LF_EACH_LANE
+        for (int l = 0; l < W; l += 2) bin_pair<W>(x[l], x[l + 1], bins + (j + l) * bin_step, bins + (j + l + 1) * bin_step);
+        continue;
+      }
+      Transpose<W>::run(x);
+      LF_EACH_LANE
+      for (int l = 0; l < W; ++l) store<W>(to + l * C + j, x[l]);
+    }
+  }
+  // The offsets left over, and every offset of a block that has clamped
+  // rows (the grid's top and bottom), a row skipped by rounding, or fewer
+  // than W rows: the same steps, the rows gathered one by one.
+  for (; j < nv; ++j) {
+    Vec<W> x;
+    if (at[j] >= 0) {
+      const double* q0 = job.m0 + at[j];
+      const double* q1 = job.m1 + at[j];
+      x = interpolate<W>(load<W>(wr0 + j * W), job.wc0, job.wc1, load<W>(q0), load<W>(q0 + 1), load<W>(q1),
+                         load<W>(q1 + 1));
+    } else {
+      const double* q0 = job.m0 + j * t.cap;
+      const double* q1 = job.m1 + j * t.cap;
+      double s[4][W];
+      for (int l = 0; l < W; ++l) {
+        const int32_t r0 = t.slot_row[0][(b * nv + j) * W + l], r1 = t.slot_row[1][(b * nv + j) * W + l];
+        s[0][l] = q0[r0];
+        s[1][l] = q0[r1];
+        s[2][l] = q1[r0];
+        s[3][l] = q1[r1];
+      }
+      x = interpolate<W>(load<W>(wr0 + j * W), job.wc0, job.wc1, load<W>(s[0]), load<W>(s[1]), load<W>(s[2]),
+                         load<W>(s[3]));
+    }
+    if (lanes == W) {
+      S = S + x;
+      if (Bins)
+        bin_one<W>(x, bins + j * bin_step);
+      else
+        for (int l = 0; l < W; ++l) to[l * C + j] = x[l];
+    } else {
+      for (int64_t l = 0; l < lanes; ++l) {
+        job.sum[i + l] = job.sum[i + l] + x[l];
+        if (Bins)
+          bins[j * bin_step + l] = static_cast<uint8_t>(rounded_bin(x[l]));
+        else
+          to[l * C + j] = x[l];
+      }
+    }
+  }
+  if (lanes == W) store<W>(job.sum + i, S);
+}
+
 // NV > 0: the copy for chunks of all NV block positions of blocks of side
 // NV, whose loops over the offsets the compiler unrolls; NV = 0: any chunk.
 // With Bins the values go to their rounded bins instead of the destination;
 // every value must then lie inside the rounded bin range.
 template <int W, int NV, bool Bins = false>
 LF_INLINE void refocus_column(const Geometry& g, const RowTable& t, ColumnJob job) {
-  const int64_t nv = NV ? NV : t.nv, C = NV ? NV : g.C, blocks = (t.n + W - 1) / W;
+  const int64_t blocks = (t.n + W - 1) / W;
   const int64_t source_step = (job.source_lines + blocks - 1) / blocks;
   const int64_t destination_step = (job.destination_lines + blocks - 1) / blocks;
   for (int64_t i = 0, b = 0; i < t.n; i += W, ++b) {
     prefetch_some(job.next_source, job.source_lines, source_step);
     prefetch_some(job.next_destination, job.destination_lines, destination_step);
+    refocus_block<W, NV, Bins>(g, t, job, i, b);
+  }
+}
+
+// Two columns whose column weights have the same bits, binning: in a block
+// whose rows all run regularly each weight product serves both columns, which
+// saves a quarter of the multiplications; other blocks go one column at a
+// time. Each value is still interpolate's, each sum in increasing j.
+template <int W, int NV>
+LF_INLINE void refocus_column_pair(const Geometry& g, const RowTable& t, const ColumnJob& first,
+                                   const ColumnJob& second) {
+  const int64_t nv = NV ? NV : t.nv, C = NV ? NV : g.C, bin_step = C * first.lanes;
+  for (int64_t i = 0, b = 0; i < t.n; i += W, ++b) {
+    if (!t.simple[b]) {
+      refocus_block<W, NV, true>(g, t, first, i, b);
+      refocus_block<W, NV, true>(g, t, second, i, b);
+      continue;
+    }
     const double* wr0 = t.wr0 + b * nv * W;
     const int32_t* at = t.at + b * nv;
-    double* to = Bins ? nullptr : job.to + i * C;
-    uint8_t* bins = Bins ? job.bins + i / job.lanes * job.group_bytes + i % job.lanes : nullptr;
-    const int64_t bin_step = Bins ? C * job.lanes : 0;  // from offset j to j + 1; unset unless binning
-    const int64_t lanes = std::min<int64_t>(W, t.n - i);
-    // Each pixel's sum takes the offsets in increasing j, as per pixel.
-    Vec<W> S{};
-    if (lanes == W) S = load<W>(job.sum + i);
+    const int64_t at_bins = i / first.lanes * first.group_bytes + i % first.lanes;
+    uint8_t* bins0 = first.bins + at_bins;
+    uint8_t* bins1 = second.bins + at_bins;
+    Vec<W> S0 = load<W>(first.sum + i), S1 = load<W>(second.sum + i);
     int64_t j = 0;
-    if (t.simple[b]) {
-      // W offsets at a time, transposed in registers to layout order.
-      for (; j + W <= nv; j += W) {
-        Vec<W> x[W];
-        LF_EACH_LANE
-        for (int l = 0; l < W; ++l) {
-          const double* q0 = job.m0 + at[j + l];
-          const double* q1 = job.m1 + at[j + l];
-          x[l] = interpolate<W>(load<W>(wr0 + (j + l) * W), job.wc0, job.wc1, load<W>(q0), load<W>(q0 + 1),
-                                load<W>(q1), load<W>(q1 + 1));
-          S = S + x[l];
-        }
-        if (Bins) {
-          LF_EACH_LANE
-          for (int l = 0; l < W; l += 2) bin_pair<W>(x[l], x[l + 1], bins + (j + l) * bin_step, bins + (j + l + 1) * bin_step);
-          continue;
-        }
-        Transpose<W>::run(x);
-        LF_EACH_LANE
-        for (int l = 0; l < W; ++l) store<W>(to + l * C + j, x[l]);
+    for (; j + 2 <= nv; j += 2) {
+      Vec<W> x0[2], x1[2];
+      LF_EACH_LANE
+      for (int l = 0; l < 2; ++l) {
+        const Weights<W> w = weights<W>(load<W>(wr0 + (j + l) * W), first.wc0, first.wc1);
+        const double* p = first.m0 + at[j + l];
+        const double* q = first.m1 + at[j + l];
+        x0[l] = weighted<W>(w, load<W>(p), load<W>(p + 1), load<W>(q), load<W>(q + 1));
+        p = second.m0 + at[j + l];
+        q = second.m1 + at[j + l];
+        x1[l] = weighted<W>(w, load<W>(p), load<W>(p + 1), load<W>(q), load<W>(q + 1));
+        S0 = S0 + x0[l];
+        S1 = S1 + x1[l];
       }
+      bin_pair<W>(x0[0], x0[1], bins0 + j * bin_step, bins0 + (j + 1) * bin_step);
+      bin_pair<W>(x1[0], x1[1], bins1 + j * bin_step, bins1 + (j + 1) * bin_step);
     }
-    // The offsets left over, and every offset of a block that has clamped
-    // rows (the grid's top and bottom), a row skipped by rounding, or fewer
-    // than W rows: the same steps, the rows gathered one by one.
     for (; j < nv; ++j) {
-      Vec<W> x;
-      if (at[j] >= 0) {
-        const double* q0 = job.m0 + at[j];
-        const double* q1 = job.m1 + at[j];
-        x = interpolate<W>(load<W>(wr0 + j * W), job.wc0, job.wc1, load<W>(q0), load<W>(q0 + 1), load<W>(q1),
-                           load<W>(q1 + 1));
-      } else {
-        const double* q0 = job.m0 + j * t.cap;
-        const double* q1 = job.m1 + j * t.cap;
-        double s[4][W];
-        for (int l = 0; l < W; ++l) {
-          const int32_t r0 = t.slot_row[0][(b * nv + j) * W + l], r1 = t.slot_row[1][(b * nv + j) * W + l];
-          s[0][l] = q0[r0];
-          s[1][l] = q0[r1];
-          s[2][l] = q1[r0];
-          s[3][l] = q1[r1];
-        }
-        x = interpolate<W>(load<W>(wr0 + j * W), job.wc0, job.wc1, load<W>(s[0]), load<W>(s[1]), load<W>(s[2]),
-                           load<W>(s[3]));
-      }
-      if (lanes == W) {
-        S = S + x;
-        if (Bins)
-          bin_one<W>(x, bins + j * bin_step);
-        else
-          for (int l = 0; l < W; ++l) to[l * C + j] = x[l];
-      } else {
-        for (int64_t l = 0; l < lanes; ++l) {
-          job.sum[i + l] = job.sum[i + l] + x[l];
-          if (Bins)
-            bins[j * bin_step + l] = static_cast<uint8_t>(rounded_bin(x[l]));
-          else
-            to[l * C + j] = x[l];
-        }
-      }
+      const Weights<W> w = weights<W>(load<W>(wr0 + j * W), first.wc0, first.wc1);
+      const double* p = first.m0 + at[j];
+      const double* q = first.m1 + at[j];
+      const Vec<W> x0 = weighted<W>(w, load<W>(p), load<W>(p + 1), load<W>(q), load<W>(q + 1));
+      p = second.m0 + at[j];
+      q = second.m1 + at[j];
+      const Vec<W> x1 = weighted<W>(w, load<W>(p), load<W>(p + 1), load<W>(q), load<W>(q + 1));
+      S0 = S0 + x0;
+      S1 = S1 + x1;
+      bin_one<W>(x0, bins0 + j * bin_step);
+      bin_one<W>(x1, bins1 + j * bin_step);
     }
-    if (lanes == W) store<W>(job.sum + i, S);
+    store<W>(first.sum + i, S0);
+    store<W>(second.sum + i, S1);
   }
 }
 
@@ -604,7 +676,7 @@ LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const Refo
     for (int64_t u = -g.D; u <= g.D; ++u) {
       const int64_t b = g.D + u;
       const double* held = w.copy.data() + (w.col_at[size_t(b)] - w.col_lo[size_t(b)]) * slot;
-      for (int64_t cl = 0; cl < m; ++cl) {
+      const auto column_job = [&](int64_t cl) {
         const int64_t c = c_begin + cl;
         ColumnJob job;
         int64_t c0, c1;
@@ -622,10 +694,28 @@ LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const Refo
         }
         job.next_source = job.next_destination = 0;
         job.source_lines = job.destination_lines = 0;
+        return job;
+      };
+      for (int64_t cl = 0; cl < m;) {
+        const ColumnJob job = column_job(cl);
+        if (Bins && cl + 1 < m) {
+          // Neighbouring columns in one binade of c + u * alpha have weights of the same bits.
+          const ColumnJob next = column_job(cl + 1);
+          const double weights[2] = {job.wc0, job.wc1}, next_weights[2] = {next.wc0, next.wc1};
+          if (std::memcmp(weights, next_weights, sizeof weights) == 0) {
+            if (NV && g.C == NV)
+              refocus_column_pair<W, NV>(g, t, job, next);
+            else
+              refocus_column_pair<W, 0>(g, t, job, next);
+            cl += 2;
+            continue;
+          }
+        }
         if (NV && g.C == NV)
           refocus_column<W, NV, Bins>(g, t, job);
         else
           refocus_column<W, 0, Bins>(g, t, job);
+        ++cl;
       }
     }
     for (int64_t cl = 0; cl < m; ++cl)
