@@ -46,18 +46,7 @@ inline Bytes short_lookup(const uint8_t* table, Bytes index) {
 // float permute reads only the low three bits.
 #define LF_DIRECT_TERMS
 constexpr int kDirectTerms = 8;
-struct Spread {
-  alignas(32) uint8_t bytes[4][32];
-};
-// Byte 4e of each 16-byte half of vector q: the byte, within that half, of
-// dword e of the half in widen's vector q.
-constexpr Spread make_spread() {
-  Spread s{};
-  for (int q = 0; q < 4; ++q)
-    for (int e = 0; e < 32; ++e) s.bytes[q][e] = static_cast<uint8_t>(lane_of(8 * q + e / 4) % 16);
-  return s;
-}
-constexpr Spread kSpread = make_spread();
+constexpr Spread kSpread = make_spread(true);
 struct DirectTerms {
   __m256 table;
   __m256i spread[4];

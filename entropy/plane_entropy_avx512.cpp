@@ -44,17 +44,7 @@ inline Bytes table_lookup(const uint8_t* table, Bytes index, Bytes acc) {
 // float permute reads only the low five bits.
 #define LF_DIRECT_TERMS
 constexpr int kDirectTerms = 32;
-struct Spread {
-  alignas(64) uint8_t bytes[4][64];
-};
-// Byte 4e of vector q: the lane of dword e of widen's vector q.
-constexpr Spread make_spread() {
-  Spread s{};
-  for (int q = 0; q < 4; ++q)
-    for (int e = 0; e < 64; ++e) s.bytes[q][e] = static_cast<uint8_t>(lane_of(16 * q + e / 4));
-  return s;
-}
-constexpr Spread kSpread = make_spread();
+constexpr Spread kSpread = make_spread(false);
 struct DirectTerms {
   __m512 low, high;
   __m512i spread[4];

@@ -68,6 +68,23 @@ template <bool high, class V> inline V interleave(V a, V b) {
 // Element e of dword vector q of `widen` comes from byte lane lane_of(4 * kBlocks * q + e).
 constexpr int lane_of(int t) { return 16 * ((t / 4) % kBlocks) + 4 * (t / (4 * kBlocks)) + t % 4; }
 
+// For looking up one dword per pixel in widen's order with a byte permute
+// (across the register) or a byte shuffle (within each 16-byte block): byte
+// 4e of vector q names the byte lane of dword e of widen's vector q (its
+// place within the block), and the other three bytes of the dword the same.
+struct Spread {
+  alignas(64) uint8_t bytes[4][kLanes];
+};
+constexpr Spread make_spread(bool within_block) {
+  Spread s{};
+  for (int q = 0; q < 4; ++q)
+    for (int e = 0; e < kLanes; ++e) {
+      const int lane = lane_of(kLanes / 4 * q + e / 4);
+      s.bytes[q][e] = static_cast<uint8_t>(within_block ? lane % 16 : lane);
+    }
+  return s;
+}
+
 // Four byte planes, byte k of every lane, assembled into the dwords of four
 // vectors in lane_of order.
 inline void widen(const Bytes (&b)[4], Dwords (&out)[4]) {
