@@ -234,8 +234,10 @@ SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, in
   w->images = images;
   const int64_t plane_bytes = angular_size * angular_size * static_cast<int64_t>(sizeof(double));
   w->tile_rows = std::min(rows, tiling.rows > 0 ? tiling.rows : kTileRows);
-  w->tile_cols = std::min(
-      cols, tiling.cols > 0 ? tiling.cols : std::max<int64_t>(1, kTileBytes / (plane_bytes * w->tile_rows)));
+  // An even width by default: the window refocuses neighbouring columns in
+  // pairs, and an odd one would leave a column alone in every tile.
+  const int64_t fitting = std::max<int64_t>(1, kTileBytes / (plane_bytes * w->tile_rows));
+  w->tile_cols = std::min(cols, tiling.cols > 0 ? tiling.cols : fitting + (fitting > 1 && fitting % 2 == 1));
   w->tiles_across = (cols + w->tile_cols - 1) / w->tile_cols;
   w->tiles = w->tiles_across * ((rows + w->tile_rows - 1) / w->tile_rows);
   // Runs of equal length: a short last run would copy the source for few shifts.
