@@ -168,8 +168,6 @@ template <int W> LF_INLINE void fill_slot(const RowTable& t, const double* from,
     for (int64_t j = 0; j < t.nv; ++j) slot[j * t.cap + q] = from[q * C + j];
 }
 
-// The value of W rows of one plane: each weight product formed before it
-// meets its sample, the four terms added left to right.
 template <int W> struct Weights {
   Vec<W> w00, w10, w01, w11;
 };
@@ -180,6 +178,8 @@ template <int W> LF_INLINE Weights<W> weights(Vec<W> wr0, double wc0, double wc1
 template <int W> LF_INLINE Vec<W> weighted(const Weights<W>& w, Vec<W> s00, Vec<W> s10, Vec<W> s01, Vec<W> s11) {
   return ((w.w00 * s00 + w.w10 * s10) + w.w01 * s01) + w.w11 * s11;
 }
+// The value of W rows of one plane: each weight product formed before it
+// meets its sample, the four terms added left to right.
 template <int W>
 LF_INLINE Vec<W> interpolate(Vec<W> wr0, double wc0, double wc1, Vec<W> s00, Vec<W> s10, Vec<W> s01, Vec<W> s11) {
   return weighted<W>(weights<W>(wr0, wc0, wc1), s00, s10, s01, s11);
@@ -336,34 +336,29 @@ LF_INLINE void refocus_column_pair(const Geometry& g, const RowTable& t, const C
     uint8_t* bins0 = first.bins + at_bins;
     uint8_t* bins1 = second.bins + at_bins;
     Vec<W> S0 = load<W>(first.sum + i), S1 = load<W>(second.sum + i);
+    // Both columns' values at offset j, from one set of weight products.
+    const auto values = [&](int64_t j, Vec<W>& x0, Vec<W>& x1) {
+      const Weights<W> w = weights<W>(load<W>(wr0 + j * W), first.wc0, first.wc1);
+      const double* p = first.m0 + at[j];
+      const double* q = first.m1 + at[j];
+      x0 = weighted<W>(w, load<W>(p), load<W>(p + 1), load<W>(q), load<W>(q + 1));
+      p = second.m0 + at[j];
+      q = second.m1 + at[j];
+      x1 = weighted<W>(w, load<W>(p), load<W>(p + 1), load<W>(q), load<W>(q + 1));
+      S0 = S0 + x0;
+      S1 = S1 + x1;
+    };
     int64_t j = 0;
     for (; j + 2 <= nv; j += 2) {
       Vec<W> x0[2], x1[2];
-      LF_EACH_LANE
-      for (int l = 0; l < 2; ++l) {
-        const Weights<W> w = weights<W>(load<W>(wr0 + (j + l) * W), first.wc0, first.wc1);
-        const double* p = first.m0 + at[j + l];
-        const double* q = first.m1 + at[j + l];
-        x0[l] = weighted<W>(w, load<W>(p), load<W>(p + 1), load<W>(q), load<W>(q + 1));
-        p = second.m0 + at[j + l];
-        q = second.m1 + at[j + l];
-        x1[l] = weighted<W>(w, load<W>(p), load<W>(p + 1), load<W>(q), load<W>(q + 1));
-        S0 = S0 + x0[l];
-        S1 = S1 + x1[l];
-      }
+      values(j, x0[0], x1[0]);
+      values(j + 1, x0[1], x1[1]);
       bin_pair<W>(x0[0], x0[1], bins0 + j * bin_step, bins0 + (j + 1) * bin_step);
       bin_pair<W>(x1[0], x1[1], bins1 + j * bin_step, bins1 + (j + 1) * bin_step);
     }
     for (; j < nv; ++j) {
-      const Weights<W> w = weights<W>(load<W>(wr0 + j * W), first.wc0, first.wc1);
-      const double* p = first.m0 + at[j];
-      const double* q = first.m1 + at[j];
-      const Vec<W> x0 = weighted<W>(w, load<W>(p), load<W>(p + 1), load<W>(q), load<W>(q + 1));
-      p = second.m0 + at[j];
-      q = second.m1 + at[j];
-      const Vec<W> x1 = weighted<W>(w, load<W>(p), load<W>(p + 1), load<W>(q), load<W>(q + 1));
-      S0 = S0 + x0;
-      S1 = S1 + x1;
+      Vec<W> x0, x1;
+      values(j, x0, x1);
       bin_one<W>(x0, bins0 + j * bin_step);
       bin_one<W>(x1, bins1 + j * bin_step);
     }
