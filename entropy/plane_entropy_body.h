@@ -245,13 +245,25 @@ template <int pieces> inline void add_short_summands(const Bytes* index, int fro
 }
 #endif
 
+// The count of the run that ends at step j in each lane, or 0 where none
+// ends. A run ending at step j began after the previous ending, so its count
+// is j + 1 less that ending's j + 1, which a running maximum carries: one max
+// per step on the chain from step to step, where a running length needs three
+// operations.
+inline Bytes ending_count(const Bytes* sorted, int j, int n, Bytes& begun) {
+  const Bytes step = Bytes{} + static_cast<uint8_t>(j + 1);
+  const Bytes ending = j + 1 < n ? (Bytes)(sorted[j] != sorted[j + 1]) : Bytes{} - 1;
+  const Bytes count = (step - begun) & ending;
+  begun = max_bytes(begun, step & ending);
+  return count;
+}
+
 // Entropies of the pixels of a group from their sorted bins, into
 // min(valid, kLanes) consecutive map elements.
 void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& terms, double* map, int64_t valid,
                      MapUpdate update) {
-  const Bytes one = Bytes{} + 1;
   Floats sums[4] = {};
-  Bytes length = one;
+  Bytes begun = Bytes{};
   const int n = plan.samples;
 #if defined(LF_SHORT_TERMS)
   // First the count ending at every step, by segments of 16 steps (the
@@ -271,10 +283,8 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
     const int to = std::min(n, 16 * segment - 1);
     Bytes longest = Bytes{};
     for (; j < to; ++j) {
-      const Bytes ending = j + 1 < n ? (Bytes)(sorted[j] != sorted[j + 1]) : Bytes{} - 1;
-      index[j] = length & ending;
+      index[j] = ending_count(sorted, j, n, begun);
       longest = max_bytes(longest, index[j]);
-      length = ((length + one) & ~ending) | (one & ending);
     }
     int needed = 1;
     while (needed < segment && !all_below(longest, 16 * needed)) ++needed;
@@ -322,10 +332,8 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
     const int to = std::min(n, first + kDirectTerms);
     Bytes longest = Bytes{};
     for (int j = first; j < to; ++j) {
-      const Bytes ending = j + 1 < n ? (Bytes)(sorted[j] != sorted[j + 1]) : Bytes{} - 1;
-      index[j] = length & ending;
+      index[j] = ending_count(sorted, j, n, begun);
       longest = max_bytes(longest, index[j]);
-      length = ((length + one) & ~ending) | (one & ending);
     }
     const bool held = all_below(longest, kDirectTerms);
     for (int j = first; j < to; ++j) {
@@ -340,11 +348,9 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
   }
 #else
   for (int j = 0; j < n; ++j) {
-    const Bytes ending = j + 1 < n ? (Bytes)(sorted[j] != sorted[j + 1]) : Bytes{} - 1;
     Floats added[4];
-    summands(length & ending, plan, terms, added);
+    summands(ending_count(sorted, j, n, begun), plan, terms, added);
     for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
-    length = ((length + one) & ~ending) | (one & ending);
   }
 #endif
   alignas(64) float entropies[kLanes];
