@@ -21,9 +21,13 @@ inline Dwords truncate(Floats f) { return (Dwords)_mm256_cvttps_epi32((__m256)f)
 inline Bytes pack_bins(Dwords a, Dwords b, Dwords c, Dwords d) {
   const __m256i packed = _mm256_packus_epi16(_mm256_packus_epi32((__m256i)a, (__m256i)b),
                                              _mm256_packus_epi32((__m256i)c, (__m256i)d));
-  // Packs work within 16-byte blocks: dword m of the result holds samples 4m .. 4m + 3 of 4(m % 2) + m / 2.
-  return (Bytes)_mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+  return (Bytes)packed;
 }
+// Packs work within 16-byte blocks: block j of the result holds block j of a, b, c and d in turn.
+#define LF_PACK_BY_BLOCKS
+
+#define LF_UNSIGNED_MAX
+inline Dwords max_unsigned(Dwords a, Dwords b) { return (Dwords)_mm256_max_epu32((__m256i)a, (__m256i)b); }
 
 #define LF_GATHER_TERMS
 inline Floats gather_terms(const float* table, Dwords index) {

@@ -32,6 +32,9 @@ inline Bytes pack_bins(Dwords a, Dwords b, Dwords c, Dwords d) {
   return (Bytes)_mm512_permutexvar_epi32(order, packed);
 }
 
+#define LF_UNSIGNED_MAX
+inline Dwords max_unsigned(Dwords a, Dwords b) { return (Dwords)_mm512_max_epu32((__m512i)a, (__m512i)b); }
+
 #define LF_TABLE_BYTES 128
 inline Bytes table_lookup(const uint8_t* table, Bytes index, Bytes acc) {
   const __m512i picked = _mm512_permutex2var_epi8(load<__m512i>(table), (__m512i)index, load<__m512i>(table + 64));

@@ -26,6 +26,9 @@ inline Bytes pack_bins(Dwords a, Dwords b, Dwords c, Dwords d) {
   return (Bytes)vcombine_u8(vqmovn_u16(low), vqmovn_u16(high));
 }
 
+#define LF_UNSIGNED_MAX
+inline Dwords max_unsigned(Dwords a, Dwords b) { return (Dwords)vmaxq_u32((uint32x4_t)a, (uint32x4_t)b); }
+
 #define LF_TABLE_BYTES 64
 inline Bytes table_lookup(const uint8_t* table, Bytes index, Bytes acc) {
   return (Bytes)vqtbx4q_u8((uint8x16_t)acc, vld1q_u8_x4(table), (uint8x16_t)index);
