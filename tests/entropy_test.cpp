@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "entropy/angular_bins.h"
 #include "entropy/plane_entropy.h"
 #include "entropy/sample_range.h"
+#include "entropy/sorting_network.h"
 #include "entropy/tressik_kernel.h"
 #include "entropy/varnel_kernel.h"
 #include "refocus/refocus_remapped.h"
@@ -117,6 +119,37 @@ TEST(Bins, RangeMatchesNarrowing) {
 }
 
 // ---------------------------------------------------------------------------
+// A merge network is right when it merges every pair of sorted runs of
+// zeros and ones (the 0-1 principle). The sorts are built of merges of the
+// halves their recursion makes, so checking those merges checks the network
+// of every C.
+TEST(SortingNetwork, MergesEverySortedZeroOnePair) {
+  std::set<std::pair<int, int>> halves;
+  const auto split = [&](const auto& self, int n) -> void {
+    if (n < 2) return;
+    halves.insert({n / 2, n - n / 2});
+    self(self, n / 2);
+    self(self, n - n / 2);
+  };
+  for (int C = 1; C <= kLaneMaxBlock; ++C) split(split, C * C);
+  for (const auto& [m, n] : halves) {
+    SortingNetwork net;
+    add_merge(net, 0, m, m, n, 1);
+    for (int zeros_a = 0; zeros_a <= m; ++zeros_a)
+      for (int zeros_b = 0; zeros_b <= n; ++zeros_b) {
+        std::vector<uint8_t> x(size_t(m + n), 1);
+        std::fill_n(x.begin(), zeros_a, uint8_t{0});
+        std::fill_n(x.begin() + m, zeros_b, uint8_t{0});
+        for (int q = 0; q < net.size; ++q) {
+          uint8_t& low = x[net.comparators[q].low];
+          uint8_t& high = x[net.comparators[q].high];
+          if (low > high) std::swap(low, high);
+        }
+        ASSERT_TRUE(std::is_sorted(x.begin(), x.end())) << m << " + " << n << ", zeros " << zeros_a << " + " << zeros_b;
+      }
+  }
+}
+
 // The walk that names the first bad sample of a rejected call
 
 struct Fault {
