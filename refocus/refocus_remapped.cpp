@@ -316,54 +316,43 @@ LF_INLINE void refocus_column(const Geometry& g, const RowTable& t, ColumnJob jo
   }
 }
 
-// Two columns whose column weights have the same bits, binning: in a block
-// whose rows all run regularly each weight product serves both columns, which
-// saves a quarter of the multiplications; other blocks go one column at a
-// time. Each value is still interpolate's, each sum in increasing j.
-template <int W, int NV>
-LF_INLINE void refocus_column_pair(const Geometry& g, const RowTable& t, const ColumnJob& first,
-                                   const ColumnJob& second) {
-  const int64_t nv = NV ? NV : t.nv, C = NV ? NV : g.C, bin_step = C * first.lanes;
+// K neighbouring columns whose column weights have the same bits and whose
+// source columns follow one another (column k reads slots c0 + k and
+// c0 + k + 1), binning: in a block whose rows all run regularly each weight
+// product serves all K columns, which saves most of the multiplications that
+// form them, and every source address is one pointer plus a multiple of the
+// slot; other blocks go one column at a time. Each value is still
+// interpolate's, each sum in increasing j; the columns are binned in pairs.
+template <int W, int NV, int K>
+LF_INLINE void refocus_column_group(const Geometry& g, const RowTable& t, const ColumnJob* jobs) {
+  static_assert(K % 2 == 0, "columns binned in pairs");
+  const int64_t nv = NV ? NV : t.nv, C = NV ? NV : g.C, bin_step = C * jobs[0].lanes;
+  const int64_t slot = jobs[0].m1 - jobs[0].m0, column_bytes = jobs[1].bins - jobs[0].bins;
+  const int64_t sum_step = jobs[1].sum - jobs[0].sum;
   for (int64_t i = 0, b = 0; i < t.n; i += W, ++b) {
     if (!t.simple[b]) {
-      refocus_block<W, NV, true>(g, t, first, i, b);
-      refocus_block<W, NV, true>(g, t, second, i, b);
+      for (int k = 0; k < K; ++k) refocus_block<W, NV, true>(g, t, jobs[k], i, b);
       continue;
     }
     const double* wr0 = t.wr0 + b * nv * W;
     const int32_t* at = t.at + b * nv;
-    const int64_t at_bins = i / first.lanes * first.group_bytes + i % first.lanes;
-    uint8_t* bins0 = first.bins + at_bins;
-    uint8_t* bins1 = second.bins + at_bins;
-    Vec<W> S0 = load<W>(first.sum + i), S1 = load<W>(second.sum + i);
-    // Both columns' values at offset j, from one set of weight products.
-    const auto values = [&](int64_t j, Vec<W>& x0, Vec<W>& x1) {
-      const Weights<W> w = weights<W>(load<W>(wr0 + j * W), first.wc0, first.wc1);
-      const double* p = first.m0 + at[j];
-      const double* q = first.m1 + at[j];
-      x0 = weighted<W>(w, load<W>(p), load<W>(p + 1), load<W>(q), load<W>(q + 1));
-      p = second.m0 + at[j];
-      q = second.m1 + at[j];
-      x1 = weighted<W>(w, load<W>(p), load<W>(p + 1), load<W>(q), load<W>(q + 1));
-      S0 = S0 + x0;
-      S1 = S1 + x1;
-    };
-    int64_t j = 0;
-    for (; j + 2 <= nv; j += 2) {
-      Vec<W> x0[2], x1[2];
-      values(j, x0[0], x1[0]);
-      values(j + 1, x0[1], x1[1]);
-      bin_pair<W>(x0[0], x0[1], bins0 + j * bin_step, bins0 + (j + 1) * bin_step);
-      bin_pair<W>(x1[0], x1[1], bins1 + j * bin_step, bins1 + (j + 1) * bin_step);
+    uint8_t* bins = jobs[0].bins + i / jobs[0].lanes * jobs[0].group_bytes + i % jobs[0].lanes;
+    double* sum = jobs[0].sum + i;
+    Vec<W> S[K];
+    for (int k = 0; k < K; ++k) S[k] = load<W>(sum + k * sum_step);
+    for (int64_t j = 0; j < nv; ++j, bins += bin_step) {
+      const Weights<W> w = weights<W>(load<W>(wr0 + j * W), jobs[0].wc0, jobs[0].wc1);
+      const double* p = jobs[0].m0 + at[j];
+      Vec<W> x[K];
+      for (int k = 0; k < K; ++k) {
+        const double* q0 = p + k * slot;
+        const double* q1 = q0 + slot;
+        x[k] = weighted<W>(w, load<W>(q0), load<W>(q0 + 1), load<W>(q1), load<W>(q1 + 1));
+        S[k] = S[k] + x[k];
+      }
+      for (int k = 0; k < K; k += 2) bin_pair<W>(x[k], x[k + 1], bins + k * column_bytes, bins + (k + 1) * column_bytes);
     }
-    for (; j < nv; ++j) {
-      Vec<W> x0, x1;
-      values(j, x0, x1);
-      bin_one<W>(x0, bins0 + j * bin_step);
-      bin_one<W>(x1, bins1 + j * bin_step);
-    }
-    store<W>(first.sum + i, S0);
-    store<W>(second.sum + i, S1);
+    for (int k = 0; k < K; ++k) store<W>(sum + k * sum_step, S[k]);
   }
 }
 
@@ -692,25 +681,34 @@ LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const Refo
         return job;
       };
       for (int64_t cl = 0; cl < m;) {
-        const ColumnJob job = column_job(cl);
-        if (Bins && cl + 1 < m) {
-          // Neighbouring columns in one binade of c + u * alpha have weights of the same bits.
-          const ColumnJob next = column_job(cl + 1);
-          const double weights[2] = {job.wc0, job.wc1}, next_weights[2] = {next.wc0, next.wc1};
-          if (std::memcmp(weights, next_weights, sizeof weights) == 0) {
-            if (NV && g.C == NV)
-              refocus_column_pair<W, NV>(g, t, job, next);
-            else
-              refocus_column_pair<W, 0>(g, t, job, next);
-            cl += 2;
-            continue;
-          }
+        ColumnJob jobs[4];
+        jobs[0] = column_job(cl);
+        // Neighbouring columns in one binade of c + u * alpha have weights of the same bits.
+        int same = 1;
+        for (; Bins && same < 4 && cl + same < m; ++same) {
+          jobs[same] = column_job(cl + same);
+          const double weights[2] = {jobs[0].wc0, jobs[0].wc1}, next[2] = {jobs[same].wc0, jobs[same].wc1};
+          const bool following = jobs[same].m0 == jobs[0].m1 + (same - 1) * slot &&
+                                 jobs[same].m1 == jobs[same].m0 + slot && jobs[0].m1 == jobs[0].m0 + slot;
+          if (std::memcmp(weights, next, sizeof weights) != 0 || !following) break;
         }
-        if (NV && g.C == NV)
-          refocus_column<W, NV, Bins>(g, t, job);
-        else
-          refocus_column<W, 0, Bins>(g, t, job);
-        ++cl;
+        if (same == 4) {
+          if (NV && g.C == NV)
+            refocus_column_group<W, NV, 4>(g, t, jobs);
+          else
+            refocus_column_group<W, 0, 4>(g, t, jobs);
+        } else if (same >= 2) {
+          same = 2;
+          if (NV && g.C == NV)
+            refocus_column_group<W, NV, 2>(g, t, jobs);
+          else
+            refocus_column_group<W, 0, 2>(g, t, jobs);
+        } else if (NV && g.C == NV) {
+          refocus_column<W, NV, Bins>(g, t, jobs[0]);
+        } else {
+          refocus_column<W, 0, Bins>(g, t, jobs[0]);
+        }
+        cl += same;
       }
     }
     for (int64_t cl = 0; cl < m; ++cl)
