@@ -72,11 +72,11 @@ template <> struct Transpose<4> {
 // range; the caller makes sure of that.
 template <int W> struct BinVectors;
 template <> struct BinVectors<2> {
-  typedef float Half __attribute__((vector_size(8)));
+  typedef double Doubles __attribute__((vector_size(32)));
   typedef float Floats __attribute__((vector_size(16)));
   typedef int32_t Ints __attribute__((vector_size(16)));
   typedef uint8_t IntBytes __attribute__((vector_size(16)));
-  static LF_INLINE Floats join(Half a, Half b) { return __builtin_shufflevector(a, b, 0, 1, 2, 3); }
+  static LF_INLINE Doubles join(Vec<2> a, Vec<2> b) { return __builtin_shufflevector(a, b, 0, 1, 2, 3); }
   // Every bin is below 256: its low byte is the bin. SSE2 has no byte
   // shuffle; two saturating packs keep bins below 256 as they are.
   static LF_INLINE void store(Ints bin, uint8_t* out0, uint8_t* out1) {
@@ -92,11 +92,12 @@ template <> struct BinVectors<2> {
   }
 };
 template <> struct BinVectors<4> {
+  typedef double Doubles __attribute__((vector_size(64)));
   typedef float Half __attribute__((vector_size(16)));
   typedef float Floats __attribute__((vector_size(32)));
   typedef int32_t Ints __attribute__((vector_size(32)));
   typedef uint8_t IntBytes __attribute__((vector_size(32)));
-  static LF_INLINE Floats join(Half a, Half b) { return __builtin_shufflevector(a, b, 0, 1, 2, 3, 4, 5, 6, 7); }
+  static LF_INLINE Doubles join(Vec<4> a, Vec<4> b) { return __builtin_shufflevector(a, b, 0, 1, 2, 3, 4, 5, 6, 7); }
   // The low bytes within each 16-byte half, as one byte shuffle does it.
   static LF_INLINE void store(Ints bin, uint8_t* out0, uint8_t* out1) {
     const IntBytes b =
@@ -106,10 +107,11 @@ template <> struct BinVectors<4> {
     __builtin_memcpy(out1, reinterpret_cast<const uint8_t*>(&b) + 16, 4);
   }
 };
+// Both vectors narrowed in one conversion: joined as halves of floats, GCC
+// adds a move per half.
 template <int W> LF_INLINE void bin_pair(Vec<W> x0, Vec<W> x1, uint8_t* out0, uint8_t* out1) {
   typedef BinVectors<W> V;
-  const typename V::Floats f =
-      V::join(__builtin_convertvector(x0, typename V::Half), __builtin_convertvector(x1, typename V::Half));
+  const typename V::Floats f = __builtin_convertvector(V::join(x0, x1), typename V::Floats);
   V::store(__builtin_convertvector(f + kHalfAway, typename V::Ints), out0, out1);
 }
 // One vector's bins alone: four lanes fill one half-width register.
