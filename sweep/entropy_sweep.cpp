@@ -254,7 +254,7 @@ SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, in
     ws.buffer.resize(static_cast<size_t>(tile_pixels * angular_size * angular_size));
     if (!images) ws.image.resize(static_cast<size_t>(tile_pixels));
     ws.map.resize(static_cast<size_t>(tile_pixels * kShiftsPerItem));
-    ws.window = std::make_unique<RefocusWindow>(w->paths.refocus, rows, cols, angular_size, w->tile_rows,
+    ws.window = std::make_unique<RefocusWindow>(path, rows, cols, angular_size, w->tile_rows,
                                                 w->tile_cols, kShiftsPerItem);
     ws.lanes = binned_lanes(w->paths.entropy, angular_size);
     if (ws.lanes % ws.window->bin_width() != 0) ws.lanes = 0;
