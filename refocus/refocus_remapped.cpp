@@ -693,27 +693,17 @@ LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const Refo
                                  jobs[same].m1 == jobs[same].m0 + slot && jobs[0].m1 == jobs[0].m0 + slot;
           if (std::memcmp(weights, next, sizeof weights) != 0 || !following) break;
         }
+        // A copy of side NV serves only blocks of that side (window_copy).
         if (MaxGroup == 8 && same == 8) {
-          if (NV && g.C == NV)
-            refocus_column_group<W, NV, MaxGroup>(g, t, jobs);
-          else
-            refocus_column_group<W, 0, MaxGroup>(g, t, jobs);
+          refocus_column_group<W, NV, MaxGroup>(g, t, jobs);
         } else if (same >= 4) {
           same = 4;
-          if (NV && g.C == NV)
-            refocus_column_group<W, NV, 4>(g, t, jobs);
-          else
-            refocus_column_group<W, 0, 4>(g, t, jobs);
+          refocus_column_group<W, NV, 4>(g, t, jobs);
         } else if (same >= 2) {
           same = 2;
-          if (NV && g.C == NV)
-            refocus_column_group<W, NV, 2>(g, t, jobs);
-          else
-            refocus_column_group<W, 0, 2>(g, t, jobs);
-        } else if (NV && g.C == NV) {
-          refocus_column<W, NV, Bins>(g, t, jobs[0]);
+          refocus_column_group<W, NV, 2>(g, t, jobs);
         } else {
-          refocus_column<W, 0, Bins>(g, t, jobs[0]);
+          refocus_column<W, NV, Bins>(g, t, jobs[0]);
         }
         cl += same;
       }
