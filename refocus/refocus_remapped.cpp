@@ -689,8 +689,8 @@ LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const Refo
         for (; Bins && same < MaxGroup && cl + same < m; ++same) {
           jobs[same] = column_job(cl + same);
           const double weights[2] = {jobs[0].wc0, jobs[0].wc1}, next[2] = {jobs[same].wc0, jobs[same].wc1};
-          const bool following = jobs[same].m0 == jobs[0].m1 + (same - 1) * slot &&
-                                 jobs[same].m1 == jobs[same].m0 + slot && jobs[0].m1 == jobs[0].m0 + slot;
+          const bool following = jobs[same].m0 - jobs[0].m0 == same * slot &&
+                                 jobs[same].m1 - jobs[same].m0 == slot && jobs[0].m1 - jobs[0].m0 == slot;
           if (std::memcmp(weights, next, sizeof weights) != 0 || !following) break;
         }
         // A copy of side NV serves only blocks of that side (window_copy).
