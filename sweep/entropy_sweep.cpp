@@ -235,7 +235,8 @@ SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, in
   const int64_t plane_bytes = angular_size * angular_size * static_cast<int64_t>(sizeof(double));
   w->tile_rows = std::min(rows, tiling.rows > 0 ? tiling.rows : kTileRows);
   // An even width by default: the window refocuses neighbouring columns in
-  // pairs, and an odd one would leave a column alone in every tile.
+  // groups of two, four or eight, and an odd one would leave a column alone
+  // in every tile.
   const int64_t fitting = std::max<int64_t>(1, kTileBytes / (plane_bytes * w->tile_rows));
   w->tile_cols = std::min(cols, tiling.cols > 0 ? tiling.cols : fitting + (fitting > 1 && fitting % 2 == 1));
   w->tiles_across = (cols + w->tile_cols - 1) / w->tile_cols;
