@@ -684,15 +684,18 @@ LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const Refo
       for (int64_t cl = 0; cl < m;) {
         ColumnJob jobs[MaxGroup];
         jobs[0] = column_job(cl);
-        // Neighbouring columns in one binade of c + u * alpha have weights of the same bits.
+        // Neighbouring columns in one binade of c + u * alpha have weights of
+        // the same bits; a group also needs source slots that follow one another.
+        const double weights[2] = {jobs[0].wc0, jobs[0].wc1};
         int same = 1;
-        for (; Bins && same < MaxGroup && cl + same < m; ++same) {
-          jobs[same] = column_job(cl + same);
-          const double weights[2] = {jobs[0].wc0, jobs[0].wc1}, next[2] = {jobs[same].wc0, jobs[same].wc1};
-          const bool following = jobs[same].m0 - jobs[0].m0 == same * slot &&
-                                 jobs[same].m1 - jobs[same].m0 == slot && jobs[0].m1 - jobs[0].m0 == slot;
-          if (std::memcmp(weights, next, sizeof weights) != 0 || !following) break;
-        }
+        if (Bins && jobs[0].m1 - jobs[0].m0 == slot)
+          for (; same < MaxGroup && cl + same < m; ++same) {
+            jobs[same] = column_job(cl + same);
+            const double next[2] = {jobs[same].wc0, jobs[same].wc1};
+            if (std::memcmp(weights, next, sizeof weights) != 0 || jobs[same].m0 - jobs[0].m0 != same * slot ||
+                jobs[same].m1 - jobs[same].m0 != slot)
+              break;
+          }
         // A copy of side NV serves only blocks of that side (window_copy).
         if (MaxGroup == 8 && same == 8) {
           refocus_column_group<W, NV, MaxGroup>(g, t, jobs);
