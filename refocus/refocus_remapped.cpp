@@ -26,7 +26,7 @@ inline int64_t clamp_index(double f, int64_t bound) {
   return static_cast<int64_t>(f);
 }
 
-// Working memory, on the stack and fixed whatever the sizes (about 110 KB):
+// Working memory, on the stack and fixed whatever the sizes (about 130 KB):
 // a tile of rows times the offsets v of one chunk is at most kEntries pairs.
 // Tall tiles keep the reads and writes of one column long enough for the
 // memory system to stream them.
@@ -316,41 +316,95 @@ LF_INLINE void refocus_column(const Geometry& g, const RowTable& t, ColumnJob jo
   }
 }
 
+// The values of K neighbouring columns at one offset from one weight product
+// each: column k reads slots p + k * slot and p + (k + 1) * slot.
+template <int W, int K>
+LF_INLINE void group_values(const Weights<W>& w, const double* p, int64_t slot, Vec<W>* x, Vec<W>* S) {
+  for (int k = 0; k < K; ++k) {
+    const double* q0 = p + k * slot;
+    const double* q1 = q0 + slot;
+    x[k] = weighted<W>(w, load<W>(q0), load<W>(q0 + 1), load<W>(q1), load<W>(q1 + 1));
+    S[k] = S[k] + x[k];
+  }
+}
+
 // K neighbouring columns whose column weights have the same bits and whose
 // source columns follow one another (column k reads slots c0 + k and
-// c0 + k + 1), binning: in a block whose rows all run regularly each weight
-// product serves all K columns, which saves most of the multiplications that
-// form them, and every source address is one pointer plus a multiple of the
-// slot; other blocks go one column at a time. Each value is still
-// interpolate's, each sum in increasing j; the columns are binned in pairs.
-template <int W, int NV, int K>
-LF_INLINE void refocus_column_group(const Geometry& g, const RowTable& t, const ColumnJob* jobs) {
-  static_assert(K % 2 == 0, "columns binned in pairs");
-  const int64_t nv = NV ? NV : t.nv, C = NV ? NV : g.C, bin_step = C * jobs[0].lanes;
-  const int64_t slot = jobs[0].m1 - jobs[0].m0, column_bytes = jobs[1].bins - jobs[0].bins;
-  const int64_t sum_step = jobs[1].sum - jobs[0].sum;
+// c0 + k + 1, the slots `slot` apart, either way): in a block whose rows all
+// run regularly each weight product serves all K columns, which saves most of
+// the multiplications that form them, and every source address is one
+// pointer plus a multiple of the slot; other blocks go one column at a time.
+// Each value is still interpolate's, each sum in increasing j. Binning, the
+// columns are binned in pairs; else their values are transposed and stored
+// as refocus_block stores them.
+template <int W, int NV, int K, bool Bins = true>
+LF_INLINE void refocus_column_group(const Geometry& g, const RowTable& t, const ColumnJob* group) {
+  static_assert(!Bins || K % 2 == 0, "columns binned in pairs");
+  const int64_t nv = NV ? NV : t.nv, C = NV ? NV : g.C, bin_step = Bins ? C * group[0].lanes : 0;
+  const int64_t slot = group[0].m1 - group[0].m0, column_bytes = Bins ? group[1].bins - group[0].bins : 0;
+  const int64_t sum_step = group[1].sum - group[0].sum;
+  const int64_t blocks = (t.n + W - 1) / W;
+  // Storing values, the columns ask for the memory they need next; binning
+  // works inside the window's copy.
+  ColumnJob ahead[Bins ? 1 : K];
+  int64_t source_step[K], destination_step[K];
+  const ColumnJob* jobs = group;
+  if (!Bins) {
+    for (int k = 0; k < K; ++k) {
+      ahead[k] = group[k];
+      source_step[k] = (ahead[k].source_lines + blocks - 1) / blocks;
+      destination_step[k] = (ahead[k].destination_lines + blocks - 1) / blocks;
+    }
+    jobs = ahead;
+  }
   for (int64_t i = 0, b = 0; i < t.n; i += W, ++b) {
+    if (!Bins)
+      for (int k = 0; k < K; ++k) {
+        prefetch_some(ahead[k].next_source, ahead[k].source_lines, source_step[k]);
+        prefetch_some(ahead[k].next_destination, ahead[k].destination_lines, destination_step[k]);
+      }
     if (!t.simple[b]) {
-      for (int k = 0; k < K; ++k) refocus_block<W, NV, true>(g, t, jobs[k], i, b);
+      for (int k = 0; k < K; ++k) refocus_block<W, NV, Bins>(g, t, jobs[k], i, b);
       continue;
     }
     const double* wr0 = t.wr0 + b * nv * W;
     const int32_t* at = t.at + b * nv;
-    uint8_t* bins = jobs[0].bins + i / jobs[0].lanes * jobs[0].group_bytes + i % jobs[0].lanes;
     double* sum = jobs[0].sum + i;
     Vec<W> S[K];
     for (int k = 0; k < K; ++k) S[k] = load<W>(sum + k * sum_step);
-    for (int64_t j = 0; j < nv; ++j, bins += bin_step) {
-      const Weights<W> w = weights<W>(load<W>(wr0 + j * W), jobs[0].wc0, jobs[0].wc1);
-      const double* p = jobs[0].m0 + at[j];
-      Vec<W> x[K];
-      for (int k = 0; k < K; ++k) {
-        const double* q0 = p + k * slot;
-        const double* q1 = q0 + slot;
-        x[k] = weighted<W>(w, load<W>(q0), load<W>(q0 + 1), load<W>(q1), load<W>(q1 + 1));
-        S[k] = S[k] + x[k];
+    if (Bins) {
+      uint8_t* bins = jobs[0].bins + i / jobs[0].lanes * jobs[0].group_bytes + i % jobs[0].lanes;
+      for (int64_t j = 0; j < nv; ++j, bins += bin_step) {
+        Vec<W> x[K];
+        group_values<W, K>(weights<W>(load<W>(wr0 + j * W), jobs[0].wc0, jobs[0].wc1), jobs[0].m0 + at[j], slot, x,
+                           S);
+        for (int k = 0; k < K; k += 2)
+          bin_pair<W>(x[k], x[k + 1], bins + k * column_bytes, bins + (k + 1) * column_bytes);
       }
-      for (int k = 0; k < K; k += 2) bin_pair<W>(x[k], x[k + 1], bins + k * column_bytes, bins + (k + 1) * column_bytes);
+    } else {
+      // W offsets at a time, transposed in registers to layout order.
+      Vec<W> x[K];
+      int64_t j = 0;
+      for (; j + W <= nv; j += W) {
+        Vec<W> rows[K][W];
+        LF_EACH_LANE
+        for (int l = 0; l < W; ++l) {
+          group_values<W, K>(weights<W>(load<W>(wr0 + (j + l) * W), jobs[0].wc0, jobs[0].wc1),
+                             jobs[0].m0 + at[j + l], slot, x, S);
+          for (int k = 0; k < K; ++k) rows[k][l] = x[k];
+        }
+        for (int k = 0; k < K; ++k) {
+          Transpose<W>::run(rows[k]);
+          LF_EACH_LANE
+          for (int l = 0; l < W; ++l) store<W>(jobs[k].to + (i + l) * C + j, rows[k][l]);
+        }
+      }
+      for (; j < nv; ++j) {
+        group_values<W, K>(weights<W>(load<W>(wr0 + j * W), jobs[0].wc0, jobs[0].wc1), jobs[0].m0 + at[j], slot, x,
+                           S);
+        for (int k = 0; k < K; ++k)
+          for (int l = 0; l < W; ++l) jobs[k].to[(i + l) * C + j] = x[k][l];
+      }
     }
     for (int k = 0; k < K; ++k) store<W>(sum + k * sum_step, S[k]);
   }
@@ -364,9 +418,11 @@ LF_INLINE void refocus_column_group(const Geometry& g, const RowTable& t, const 
 // successive rows of one offset v lie next to each other (in the layout they
 // are C apart), so W rows of one v are one vector load, and the slot serves
 // the next column as its c0; the values of W rows are transposed back to
-// layout order. Measured on a shared 2-core AMD EPYC (Zen 4) VM, 512 x 512
-// pixels, C = 9: about 73 ms on the AVX2 path, 105 ms on SSE2, against about
-// 600 ms for the literal loops and 41 ms for a plain copy of the source.
+// layout order. Three slots let a pair of columns with the same weights
+// share each weight product (refocus_column_group). Measured on a shared
+// 2-core AMD EPYC (Zen 4) VM, 512 x 512 pixels, C = 9: about 64 ms on the
+// AVX2 path (73 ms one column at a time), 90 ms on SSE2, against about
+// 600 ms for the literal loops and 31 ms for a plain copy of the source.
 template <int W, int NV>
 LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t cols_in, uint16_t rows_in,
                                    uint16_t angular_size, uint16_t angular_radius, double alpha,
@@ -397,7 +453,7 @@ LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t co
   }
   t.cap = t.tile + t.tile / 4;
   const int64_t col_tile = kSumEntries / t.tile;
-  double slot[2][kSlotEntries];
+  double slots[3 * kSlotEntries];
   double sums[kSumEntries];
 
   for (t.r_begin = region.r_begin; t.r_begin < region.r_end; t.r_begin += t.tile) {
@@ -419,45 +475,97 @@ LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t co
               build_row_table<W>(g, t);
             }
             const int64_t a_begin = g.D + v_begin;
-            int64_t held[2] = {-1, -1};  // source column in each slot
-            // The slot of a column, filled unless held; never evicts `keep`.
-            auto slot_for = [&](int64_t column, int64_t keep) -> const double* {
-              for (int e = 0; e < 2; ++e)
-                if (held[e] == column) return slot[e];
-              const int e = held[0] == keep ? 1 : 0;
+            int64_t held[3] = {-1, -1, -1};  // source column in each slot
+            const auto fill = [&](int e, int64_t column) {
+              if (held[e] == column) return;
               held[e] = column;
-              fill_slot<W>(t, plane + (column * g.C + b) * g.H + a_begin, g.C, slot[e]);
-              return slot[e];
+              fill_slot<W>(t, plane + (column * g.C + b) * g.H + a_begin, g.C, slots + e * kSlotEntries);
             };
-            for (int64_t cl = 0; cl < m; ++cl) {
-              const int64_t c = c_begin + cl;
+            // The slot of a column, filled unless held; evicts the lowest
+            // column held other than `keep`, as columns only grow.
+            const auto slot_for = [&](int64_t column, int64_t keep) -> const double* {
+              int e = -1;
+              for (int s = 0; s < 3; ++s)
+                if (held[s] == column) return slots + s * kSlotEntries;
+              for (int s = 0; s < 3; ++s)
+                if (held[s] != keep && (e < 0 || held[s] < held[e])) e = s;
+              fill(e, column);
+              return slots + e * kSlotEntries;
+            };
+            // Column c's job, asking ahead for the column `ahead` after it:
+            // that one usually fills a slot with its c1 and writes beside
+            // this one; every line that holds a part of either (a range's
+            // last line, when the range starts inside a line, is the one its
+            // fill would otherwise wait for).
+            const auto column_job = [&](int64_t c, int64_t ahead, int64_t* c0, int64_t* c1) {
               ColumnJob job;
-              int64_t c0, c1;
-              column_terms(g, u, c, &job.wc0, &job.wc1, &c0, &c1);
-              job.m0 = slot_for(c0, c1);
-              job.m1 = slot_for(c1, c0);
-              job.sum = sums + cl * t.tile;
+              column_terms(g, u, c, &job.wc0, &job.wc1, c0, c1);
+              job.sum = sums + (c - c_begin) * t.tile;
               job.to = to_plane + ((c - region.c_begin) * g.C + b) * region.destination_height + r_at * g.C +
                        a_begin;
-              // The next column usually fills a slot with its c1 and writes
-              // the column beside this one: every line that holds a part of
-              // either (a range's last line, when the range starts inside a
-              // line, is the one its fill would otherwise wait for).
-              const bool last = c + 1 == region.c_end;
-              const double pn = static_cast<double>(u) * g.neg_alpha + static_cast<double>(c + 1);
-              const int64_t next = clamp_index(std::floor(pn) + 1.0, g.cols);
+              const bool last = c + ahead >= region.c_end;
+              const double pn = static_cast<double>(u) * g.neg_alpha + static_cast<double>(c + ahead);
+              const int64_t next = last ? 0 : clamp_index(std::floor(pn) + 1.0, g.cols);
               job.next_source = job.next_destination = 0;
               job.source_lines = job.destination_lines = 0;
               if (!last && t.shared)
                 lines_of(plane + (next * g.C + b) * g.H + t.first * g.C + a_begin, (t.rows - 1) * g.C + t.nv,
                          &job.next_source, &job.source_lines);
               if (!last && region.prefetch_destination)
-                lines_of(job.to + g.C * region.destination_height, (n - 1) * g.C + t.nv, &job.next_destination,
-                         &job.destination_lines);
-              if (NV && t.nv == NV && g.C == NV)
-                refocus_column<W, NV>(g, t, job);
+                lines_of(job.to + ahead * g.C * region.destination_height, (n - 1) * g.C + t.nv,
+                         &job.next_destination, &job.destination_lines);
+              return job;
+            };
+            const bool sized = NV && t.nv == NV && g.C == NV;
+            for (int64_t cl = 0; cl < m;) {
+              const int64_t c = c_begin + cl;
+              ColumnJob jobs[2];
+              int64_t c0, c1;
+              jobs[0] = column_job(c, 1, &c0, &c1);
+              // A pair of columns shares its weight products when their
+              // weights have the same bits (one binade of c + u * alpha) and
+              // they read three source columns in a row, unclamped. Only the
+              // copies of one block side have the pair kernel, and only with
+              // vectors of four: with two (SSE2) it ran 10 % slower, although
+              // it took 17 % fewer instructions.
+              if constexpr (NV > 0 && W == 4) {
+                int64_t d0, d1;
+                if (sized && cl + 1 < m && c1 == c0 + 1) {
+                  jobs[1] = column_job(c + 1, 2, &d0, &d1);
+                  const double w0[2] = {jobs[0].wc0, jobs[0].wc1}, w1[2] = {jobs[1].wc0, jobs[1].wc1};
+                  if (std::memcmp(w0, w1, sizeof w0) == 0 && d0 == c1 && d1 == c0 + 2) {
+                    jobs[0] = column_job(c, 2, &c0, &c1);
+                    // The pair's slots run away from the one that holds c0, so
+                    // that a pair's last column starts the next pair where it is.
+                    const double* m0 = slots;
+                    int64_t step = kSlotEntries;
+                    if (held[2] == c0) {
+                      m0 = slots + 2 * kSlotEntries;
+                      step = -kSlotEntries;
+                      fill(1, c0 + 1);
+                      fill(0, c0 + 2);
+                    } else {
+                      fill(0, c0);
+                      fill(1, c0 + 1);
+                      fill(2, c0 + 2);
+                    }
+                    for (int e = 0; e < 2; ++e) {
+                      jobs[e].m0 = m0 + e * step;
+                      jobs[e].m1 = m0 + (e + 1) * step;
+                    }
+                    refocus_column_group<W, NV, 2, false>(g, t, jobs);
+                    cl += 2;
+                    continue;
+                  }
+                }
+              }
+              jobs[0].m0 = slot_for(c0, c1);
+              jobs[0].m1 = slot_for(c1, c0);
+              if (sized)
+                refocus_column<W, NV>(g, t, jobs[0]);
               else
-                refocus_column<W, 0>(g, t, job);
+                refocus_column<W, 0>(g, t, jobs[0]);
+              ++cl;
             }
           }
         }
