@@ -262,11 +262,16 @@ class Arena {
 
   // The floor writes into the module's output area, which is reset before
   // the module's first run so that unwritten positions still compare.
+  // Untimed, before a run: the module's output area back to the sentinel
+  // after the floor wrote into it.
+  void prepare(int which) {
+    if (which == 0 && module_out_dirty_) std::fill(module_out_.begin(), module_out_.end(), kSentinel);
+    if (which == 0) module_out_dirty_ = false;
+  }
+
   void run(int which) {
     const Subject& s = *current_.subject;
     if (which == 0) {
-      if (module_out_dirty_) std::fill(module_out_.begin(), module_out_.end(), kSentinel);
-      module_out_dirty_ = false;
       s.module(current_.shape, source_.data(), module_out_.data());
       ran_module_ = true;
     } else if (which == 1) {
@@ -331,7 +336,7 @@ class Collector : public benchmark::ConsoleReporter {
       if (run.run_type == Run::RT_Iteration && !run.error_occurred)
         seconds[run.run_name.function_name].push_back(run.GetAdjustedCPUTime() /
                                                        benchmark::GetTimeUnitMultiplier(run.time_unit));
-      if (run.run_type == Run::RT_Aggregate || run.repetitions <= 1) shown.push_back(run);
+      if (run.run_type == Run::RT_Aggregate) shown.push_back(run);
     }
     if (!shown.empty()) ConsoleReporter::ReportRuns(shown);
   }
@@ -441,26 +446,35 @@ int main(int argc, char** argv) {
         cases.push_back({shape, samples, &subject});
       }
 
-  // Floor and literal first: the module's run is the last to write its
-  // output area, which is compared once the subject is done.
+  // The literal runs first; then floor and module runs alternate, so that
+  // both meet the same minutes of a shared machine and their ratio does not
+  // hang on which of them a busy moment fell on. The module's run is the last
+  // to write its output area, which is compared once the subject is done.
   std::map<std::string, std::pair<std::string, int>> names;  // benchmark name -> (case key, which)
-  for (const Case& c : cases)
-    for (int which : {2, 1, 0}) {
-      if (which == 1 && options.literal_reps == 0) continue;
+  for (const Case& c : cases) {
+    auto add = [&](int which, int repetitions, const std::shared_ptr<bool>& warmed) {
       const std::string name = Arena::key(c) + " " + kWhich[which];
       names[name] = {Arena::key(c), which};
-      auto warmed = std::make_shared<bool>(false);
       benchmark::RegisterBenchmark(name.c_str(),
                                    [c, which, warmed](benchmark::State& state) {
                                      arena.load(c);
+                                     arena.prepare(which);
                                      if (!*warmed) arena.run(which);  // page in, fill caches and TLBs
                                      *warmed = true;
+                                     arena.prepare(which);
                                      for (auto _ : state) arena.run(which);
                                    })
           ->Iterations(1)
-          ->Repetitions(which == 1 ? options.literal_reps : options.reps)
+          ->Repetitions(repetitions)
           ->Unit(benchmark::kMillisecond);
+    };
+    if (options.literal_reps > 0) add(1, options.literal_reps, std::make_shared<bool>(false));
+    const auto floor_warmed = std::make_shared<bool>(false), module_warmed = std::make_shared<bool>(false);
+    for (int rep = 0; rep < options.reps; ++rep) {
+      add(2, 1, floor_warmed);
+      add(0, 1, module_warmed);
     }
+  }
 
   Collector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);
