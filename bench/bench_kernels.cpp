@@ -260,13 +260,13 @@ class Arena {
     }
   }
 
-  // The floor writes into the module's output area, which is reset before
-  // the module's first run so that unwritten positions still compare.
-  // Untimed, before a run: the module's output area back to the sentinel
-  // after the floor wrote into it.
+  // The floor writes into the module's output area; untimed, before a
+  // module's run, it goes back to the sentinel so that unwritten positions
+  // still compare.
   void prepare(int which) {
-    if (which == 0 && module_out_dirty_) std::fill(module_out_.begin(), module_out_.end(), kSentinel);
-    if (which == 0) module_out_dirty_ = false;
+    if (which != 0 || !module_out_dirty_) return;
+    std::fill(module_out_.begin(), module_out_.end(), kSentinel);
+    module_out_dirty_ = false;
   }
 
   void run(int which) {
@@ -458,7 +458,6 @@ int main(int argc, char** argv) {
       benchmark::RegisterBenchmark(name.c_str(),
                                    [c, which, warmed](benchmark::State& state) {
                                      arena.load(c);
-                                     arena.prepare(which);
                                      if (!*warmed) arena.run(which);  // page in, fill caches and TLBs
                                      *warmed = true;
                                      arena.prepare(which);
