@@ -43,6 +43,10 @@ inline Bytes short_lookup(const uint8_t* table, Bytes index) {
   const __m256i select = _mm256_adds_epu8((__m256i)index, _mm256_set1_epi8(0x70));
   return (Bytes)_mm256_shuffle_epi8(_mm256_broadcastsi128_si256(load<__m128i>(table)), select);
 }
+// An index of 128 or more gives 0 as it is.
+inline Bytes short_lookup_low(const uint8_t* table, Bytes index) {
+  return (Bytes)_mm256_shuffle_epi8(_mm256_broadcastsi128_si256(load<__m128i>(table)), (__m256i)index);
+}
 
 // Counts below 8 (most of them unless a pixel's samples cluster) take their
 // summands from the float table's first eight entries in one register: a

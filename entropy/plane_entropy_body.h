@@ -14,9 +14,10 @@
 //     whose index is below LF_TABLE_BYTES take table[index], the others keep
 //     acc;
 //   with LF_GATHER_TERMS defined, gather_terms(table, index): table[index]
-//     per dword, and, with LF_SHORT_TERMS, all_below(index, bound) and
-//     short_lookup(table, index): table[index] from a 16-byte
-//     table where index < 16, else 0.
+//     per dword, and, with LF_SHORT_TERMS, all_below(index, bound),
+//     short_lookup(table, index): table[index] from a 16-byte table where
+//     index < 16, else 0, and short_lookup_low(table, index): the same for
+//     indexes below 16 or from 128.
 //   Without either, summands are looked up one lane at a time.
 //   With LF_DIRECT_TERMS defined (and kDirectTerms), direct_summands(index,
 //     direct, out): the summands of counts below kDirectTerms, in widen
@@ -254,7 +255,11 @@ template <int pieces> inline void short_summands(Bytes index, const Plan& plan, 
   Bytes bytes[4] = {};
   for (int piece = 0; piece < pieces; ++piece) {
     const Bytes local = index - static_cast<uint8_t>(16 * piece);
-    for (int k = 0; k < 4; ++k) bytes[k] |= short_lookup(plan.term_bytes[k] + 16 * piece, local);
+    // No count reaches the last piece's end, and those below its start wrap
+    // to 128 or more (pieces stay within 8).
+    for (int k = 0; k < 4; ++k)
+      bytes[k] |= piece + 1 < pieces ? short_lookup(plan.term_bytes[k] + 16 * piece, local)
+                                     : short_lookup_low(plan.term_bytes[k] + 16 * piece, local);
   }
   Dwords words[4];
   widen(bytes, words);
@@ -275,13 +280,32 @@ template <int pieces> inline void add_short_summands(const Bytes* index, int fro
 // ends. A run ending at step j began after the previous ending, so its count
 // is j + 1 less that ending's j + 1, which a running maximum carries: one max
 // per step on the chain from step to step, where a running length needs three
-// operations.
-inline Bytes ending_count(const Bytes* sorted, int j, int n, Bytes& begun) {
-  const Bytes step = Bytes{} + static_cast<uint8_t>(j + 1);
-  const Bytes ending = j + 1 < n ? (Bytes)(sorted[j] != sorted[j + 1]) : Bytes{} - 1;
-  const Bytes count = (step - begun) & ending;
-  begun = max_bytes(begun, step & ending);
+// operations. The last step (j = n - 1) ends every run. `step` holds j in
+// every lane before and j + 1 after, counted up rather than broadcast from j;
+// a run goes on where the next bin is equal (an and-not of that, rather than
+// a negated compare).
+inline Bytes ending_count(const Bytes* sorted, int j, bool last, Bytes& step, Bytes& begun) {
+  step += 1;
+  const Bytes goes_on = last ? Bytes{} : (Bytes)(sorted[j] == sorted[j + 1]);
+  const Bytes count = ~goes_on & (step - begun);
+  begun = max_bytes(begun, ~goes_on & step);
   return count;
+}
+
+// The same for steps from .. to - 1, into index, and their largest count;
+// the last step apart from the loop.
+inline Bytes ending_counts(const Bytes* sorted, int from, int to, int n, Bytes& step, Bytes& begun, Bytes* index) {
+  Bytes longest = Bytes{};
+  int j = from;
+  for (const int open = std::min(to, n - 1); j < open; ++j) {
+    index[j] = ending_count(sorted, j, false, step, begun);
+    longest = max_bytes(longest, index[j]);
+  }
+  for (; j < to; ++j) {
+    index[j] = ending_count(sorted, j, j + 1 == n, step, begun);
+    longest = max_bytes(longest, index[j]);
+  }
+  return longest;
 }
 
 // Entropies of the pixels of a group from their sorted bins, into
@@ -290,7 +314,7 @@ template <int fixed_C>
 void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& terms, double* map, int64_t valid,
                      MapUpdate update) {
   Floats sums[4] = {};
-  Bytes begun = Bytes{};
+  Bytes begun = Bytes{}, step = Bytes{};
   const int n = fixed_C > 0 ? fixed_C * fixed_C : plan.samples;
 #if defined(LF_SHORT_TERMS)
   // First the count ending at every step, by segments of 16 steps (the
@@ -308,11 +332,8 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
 #endif
   for (int segment = 1, j = 0; j < n; ++segment) {
     const int to = std::min(n, 16 * segment - 1);
-    Bytes longest = Bytes{};
-    for (; j < to; ++j) {
-      index[j] = ending_count(sorted, j, n, begun);
-      longest = max_bytes(longest, index[j]);
-    }
+    const Bytes longest = ending_counts(sorted, j, to, n, step, begun, index);
+    j = to;
     int needed = 1;
     while (needed < segment && !all_below(longest, 16 * needed)) ++needed;
 #if defined(LF_DIRECT_TERMS)
@@ -357,11 +378,7 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
   load_direct_terms(terms.table, direct);
   for (int first = 0; first < n;) {
     const int to = std::min(n, first + kDirectTerms);
-    Bytes longest = Bytes{};
-    for (int j = first; j < to; ++j) {
-      index[j] = ending_count(sorted, j, n, begun);
-      longest = max_bytes(longest, index[j]);
-    }
+    const Bytes longest = ending_counts(sorted, first, to, n, step, begun, index);
     const bool held = all_below(longest, kDirectTerms);
     for (int j = first; j < to; ++j) {
       Floats added[4];
@@ -376,7 +393,7 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
 #else
   for (int j = 0; j < n; ++j) {
     Floats added[4];
-    summands(ending_count(sorted, j, n, begun), plan, terms, added);
+    summands(ending_count(sorted, j, j + 1 == n, step, begun), plan, terms, added);
     for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
   }
 #endif
