@@ -68,6 +68,9 @@ inline void direct_summands(Bytes index, const DirectTerms& d, Floats (&out)[4])
     out[q] = (Floats)_mm256_permutevar8x32_ps(d.table, _mm256_shuffle_epi8((__m256i)index, d.spread[q]));
 }
 
+// The next column asked for while one is sorted (Ahead, in the body).
+#define LF_PREFETCH_AHEAD
+
 }  // namespace
 #include "entropy/plane_entropy_body.h"
 

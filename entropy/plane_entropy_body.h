@@ -39,7 +39,9 @@
 //   elsewhere, which leaves the sum as it is (the sum starts at +0 and every
 //   summand is +0 or negative, so it is never -0);
 // - a chunk of rows is first binned column by column, reading the plane in
-//   memory order, and only then sorted and summed group by group.
+//   memory order, and only then sorted and summed group by group; with
+//   LF_PREFETCH_AHEAD the sorting networks ask for the next column meanwhile
+//   (see Ahead).
 #pragma once
 
 namespace {
@@ -198,26 +200,48 @@ inline void compare_exchange(Bytes* x, int low, int high) {
   x[high] = max_bytes(u, v);
 }
 
+// While the groups of a column read in one pass are sorted and summed, the
+// memory would be idle: so the unrolled networks ask for every kAheadStride-th
+// line of the next column, one line every kAheadEvery comparators, each group
+// its share (`lines` lines from `at`). So sparse, the requests do not hold the
+// sort up, and the hardware prefetcher, seeing them, fetches the lines
+// between. Measured on Zen 4, 512 x 512, C = 9: 10 to 15 % off the whole pass
+// on SSE2, AVX2 and AVX-512; asking for every line, or for a group's share at
+// once before its sort, made the pass slower. Lines past the plane are only
+// hints.
+struct Ahead {
+  uintptr_t at = 0;
+  int lines = 0;
+};
+constexpr int kAheadStride = 512, kAheadEvery = 8;
+
 template <int count> struct FixedNetwork {
   static constexpr SortingNetwork net = sorting_network(count);
-  static void sort_unrolled(Bytes* x) {
+  static void sort_unrolled(Bytes* x, Ahead ahead) {
+    (void)ahead;
     LF_UNROLL_NETWORK
-    for (int q = 0; q < net.size; ++q) compare_exchange(x, net.comparators[q].low, net.comparators[q].high);
+    for (int q = 0; q < net.size; ++q) {
+      compare_exchange(x, net.comparators[q].low, net.comparators[q].high);
+#if defined(LF_PREFETCH_AHEAD)
+      if (q % kAheadEvery == 0 && q / kAheadEvery < ahead.lines)
+        LF_PREFETCH(ahead.at + static_cast<uintptr_t>(kAheadStride) * static_cast<uintptr_t>(q / kAheadEvery));
+#endif
+    }
   }
   static void sort_looped(Bytes* x) {
     for (int q = 0; q < net.size; ++q) compare_exchange(x, net.comparators[q].low, net.comparators[q].high);
   }
 };
 
-template <int C> void sort_block(Bytes* x) {
+template <int C> void sort_block(Bytes* x, Ahead ahead) {
   if constexpr (C <= kUnrolledBlock)
-    FixedNetwork<C * C>::sort_unrolled(x);
+    FixedNetwork<C * C>::sort_unrolled(x, ahead);
   else
     FixedNetwork<C * C>::sort_looped(x);
 }
 
-template <int... Cs> void sort_fixed(int64_t C, Bytes* x, std::integer_sequence<int, Cs...>) {
-  (void)((C == Cs + 1 ? (sort_block<Cs + 1>(x), true) : false) || ...);
+template <int... Cs> void sort_fixed(int64_t C, Bytes* x, Ahead ahead, std::integer_sequence<int, Cs...>) {
+  (void)((C == Cs + 1 ? (sort_block<Cs + 1>(x, ahead), true) : false) || ...);
 }
 
 // The summands of the counts in `index` (0 where no run ends), in the order
@@ -403,13 +427,13 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
     update_map(map + p, entropies[plan.float_of_pixel[p]] * -1.0f, update);
 }
 
-// One group's binned samples, sorted in place, then their entropies into
-// min(valid, kLanes) consecutive map elements.
+// One group's binned samples, sorted in place (asking for `ahead` meanwhile),
+// then their entropies into min(valid, kLanes) consecutive map elements.
 template <int fixed_C>
 void sort_and_sum(uint8_t* group, const Plan& plan, const EntropyTerms& terms, double* map, int64_t valid,
-                  MapUpdate update) {
+                  MapUpdate update, Ahead ahead) {
   Bytes* sorted = reinterpret_cast<Bytes*>(group);
-  sort_fixed(plan.C, sorted, std::make_integer_sequence<int, kLaneMaxBlock>());
+  sort_fixed(plan.C, sorted, ahead, std::make_integer_sequence<int, kLaneMaxBlock>());
   group_entropies<fixed_C>(sorted, plan, terms, map, valid, update);
 }
 
@@ -431,9 +455,17 @@ bool lanes_plane(const RemappedLightField& field, const Plan& plan, const Entrop
           uint8_t* out = bins + (r0 - first) / kLanes * group_bytes + kLanes * C * b;
           bin_block_column<rule, fixed_C>(field.data + rlf_index(field, r0, c, 0, b, 0), (last - r0) * C, plan, out, seen);
         }
-      for (int64_t r0 = first; r0 < last; r0 += kLanes)
+      // A chunk of all rows is the whole column, and the next column follows
+      // it in memory.
+      Ahead ahead;
+      if (first == 0 && last == rows && c + 1 < field.cols) {
+        const int64_t groups = (rows + kLanes - 1) / kLanes, share = rows * C * C * 8 / groups;
+        ahead = {reinterpret_cast<uintptr_t>(field.data + rlf_index(field, 0, c + 1, 0, 0, 0)),
+                 static_cast<int>((share + kAheadStride - 1) / kAheadStride)};
+      }
+      for (int64_t r0 = first; r0 < last; r0 += kLanes, ahead.at += static_cast<uintptr_t>(kAheadStride * ahead.lines))
         sort_and_sum<fixed_C>(bins + (r0 - first) / kLanes * group_bytes, plan, terms, map + map_index(rows, r0, c), last - r0,
-                     update);
+                     update, ahead);
     }
   }
   return all_inside(seen);
@@ -468,7 +500,7 @@ void lanes_binned_entropy(uint8_t* bins, int64_t rows, int64_t cols, int64_t ang
   const int64_t group_bytes = int64_t{kLanes} * plan.samples;
   for (int64_t c = 0; c < cols; ++c)
     for (int64_t r0 = 0; r0 < rows; r0 += kLanes, bins += group_bytes)
-      sort_and_sum<0>(bins, plan, terms, map + map_index(rows, r0, c), rows - r0, update);
+      sort_and_sum<0>(bins, plan, terms, map + map_index(rows, r0, c), rows - r0, update, Ahead{});
 }
 
 }  // namespace

@@ -21,6 +21,9 @@ inline Bytes pack_bins(Dwords a, Dwords b, Dwords c, Dwords d) {
   return (Bytes)_mm_packus_epi16(_mm_packs_epi32((__m128i)a, (__m128i)b), _mm_packs_epi32((__m128i)c, (__m128i)d));
 }
 
+// The next column asked for while one is sorted (Ahead, in the body).
+#define LF_PREFETCH_AHEAD
+
 }  // namespace
 #include "entropy/plane_entropy_body.h"
 
