@@ -325,8 +325,8 @@ inline Bytes ending_counts(const Bytes* sorted, int from, int to, int n, Bytes& 
     index[j] = ending_count(sorted, j, false, step, begun);
     longest = max_bytes(longest, index[j]);
   }
-  for (; j < to; ++j) {
-    index[j] = ending_count(sorted, j, j + 1 == n, step, begun);
+  if (j < to) {  // j = n - 1
+    index[j] = ending_count(sorted, j, true, step, begun);
     longest = max_bytes(longest, index[j]);
   }
   return longest;
@@ -456,13 +456,12 @@ bool lanes_plane(const RemappedLightField& field, const Plan& plan, const Entrop
           bin_block_column<rule, fixed_C>(field.data + rlf_index(field, r0, c, 0, b, 0), (last - r0) * C, plan, out, seen);
         }
       // A chunk of all rows is the whole column, and the next column follows
-      // it in memory.
+      // it in memory; each group asks for as many bytes as its own samples
+      // took (a double per bin).
       Ahead ahead;
-      if (first == 0 && last == rows && c + 1 < field.cols) {
-        const int64_t groups = (rows + kLanes - 1) / kLanes, share = rows * C * C * 8 / groups;
+      if (first == 0 && last == rows && c + 1 < field.cols)
         ahead = {reinterpret_cast<uintptr_t>(field.data + rlf_index(field, 0, c + 1, 0, 0, 0)),
-                 static_cast<int>((share + kAheadStride - 1) / kAheadStride)};
-      }
+                 static_cast<int>((group_bytes * 8 + kAheadStride - 1) / kAheadStride)};
       for (int64_t r0 = first; r0 < last; r0 += kLanes, ahead.at += static_cast<uintptr_t>(kAheadStride * ahead.lines))
         sort_and_sum<fixed_C>(bins + (r0 - first) / kLanes * group_bytes, plan, terms, map + map_index(rows, r0, c), last - r0,
                      update, ahead);
