@@ -19,6 +19,7 @@
 // whole line and the steps add and subtract exactly the same values.
 #include "filter/guided_filter.h"
 
+#include "common/large_pages.h"
 #include "common/portable.h"
 
 #include <algorithm>
@@ -332,6 +333,7 @@ struct Team {
 void guided_filter(const double* p, const double* guide, int64_t rows, int64_t cols, int64_t slices, int64_t radius,
                    double epsilon, double* q, int threads) {
   if (rows <= 0 || cols <= 0 || slices <= 0) return;
+  advise_large_pages(q, static_cast<size_t>(rows * cols * slices) * sizeof(double));
   Guide gd;
   gd.g = guide;
   gd.rows = rows;
