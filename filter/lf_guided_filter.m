@@ -24,7 +24,10 @@ function varargout = lf_guided_filter(varargin)
 %   the variance of G over a window is well above EPSILON, Q follows the
 %   edges of G there; where it is well below, Q is a plain box mean of P.
 %   For a guide in 0..255, EPSILON = 25^2 treats a step of 50 grey levels
-%   (whose variance over a window is about 25^2) as the boundary case.
+%   (whose variance over a window is about 25^2) as the boundary case. An
+%   EPSILON near the rounding error of the variance (1e-16 of max(G(:))^2
+%   or less) lets that error through into a and b, and Q in flat regions
+%   of G becomes noise.
 %
 %   Arguments
 %     P        rows x cols x S real double: S >= 0 slices, for instance the
