@@ -46,8 +46,8 @@ function views = lf_read_views(folder, varargin)
   progress = false;
   for i = 1:2:numel(varargin)
     if ~(ischar(varargin{i}) && strcmpi(varargin{i}, 'Progress'))
-      error('lf_read_views:badOption', 'lf_read_views: unknown option ''%s''; the options are a pattern and ''Progress''.', ...
-            num2str(varargin{i}));
+      error('lf_read_views:badOption', '%s', ['lf_read_views: unknown option ''', num2str(varargin{i}), ...
+            '''; the options are a pattern and ''Progress''.']);
     end
     progress = logical(varargin{i + 1});
   end
@@ -69,7 +69,7 @@ function views = lf_read_views(folder, varargin)
   end
   n = numel(files);
   if n == 0
-    error('lf_read_views:noViews', 'lf_read_views: no view images found in ''%s''.', folder);
+    error('lf_read_views:noViews', '%s', ['lf_read_views: no view images found in ''', folder, '''.']);
   end
   C = round(sqrt(n));
   [problems, suggestion, broken] = grid_problems(sort_natural({files.name}));
