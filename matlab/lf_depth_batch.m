@@ -71,7 +71,7 @@ function summary = lf_depth_batch(inputs, outdir, varargin)
   check_sweep_options(pass);
   message = make_folder(outdir);
   if ~isempty(message)
-    error('lf_depth_batch:badOutdir', '%s', ['lf_depth_batch: cannot make the output folder ''' outdir ''': ' message]);
+    fail('badOutdir', ['cannot make the output folder ''' outdir ''': ' message]);
   end
   k = opt.shard(1);
   n = opt.shard(2);
@@ -145,7 +145,7 @@ function row = run_one(path, name, folder, outputs, opt, pass)
     d = double(single(d));
     message = make_folder(folder);
     if ~isempty(message)
-      error('lf_depth_batch:cannotWrite', '%s', ['lf_depth_batch: cannot make ''' folder ''': ' message]);
+      fail('cannotWrite', ['cannot make ''' folder ''': ' message]);
     end
     write_renamed(outputs{1}, @(file) lf_write_pfm(file, d));
     write_renamed(outputs{2}, @(file) lf_write_pfm(file, confidence));
@@ -195,11 +195,11 @@ function [R, C, truth_file] = read_input(path, pattern)
     try
       present = who('-file', path);
     catch err
-      error('lf_depth_batch:unreadable', '%s', ['lf_depth_batch: cannot read ''' path ''' as a MAT-file: ' err.message]);
+      fail('unreadable', ['cannot read ''' path ''' as a MAT-file: ' err.message]);
     end
     if ~all(ismember({'R', 'C'}, present))
-      error('lf_depth_batch:badMatFile', '%s', ...
-            ['lf_depth_batch: the MAT-file ''' path ''' must hold R (the remapped light field) and C, ' ...
+      fail('badMatFile', ...
+            ['the MAT-file ''' path ''' must hold R (the remapped light field) and C, ' ...
              'got the variables: ' strjoin(present(:)', ', ') '.']);
     end
     S = load(path, 'R', 'C');
@@ -207,7 +207,7 @@ function [R, C, truth_file] = read_input(path, pattern)
     C = S.C;
     truth_file = fullfile(fileparts(path), truth);
   else
-    error('lf_depth_batch:notFound', '%s', ['lf_depth_batch: input ''' path ''' is neither a folder nor a file.']);
+    fail('notFound', ['input ''' path ''' is neither a folder nor a file.']);
   end
   if ~isfile(truth_file)
     truth_file = '';
@@ -230,7 +230,7 @@ function write_renamed(file, writer)
   end
   if failed
     remove_if_present(temporary);
-    error('lf_depth_batch:cannotWrite', '%s', ['lf_depth_batch: cannot rename ''' temporary ''' to ''' file ''': ' message]);
+    fail('cannotWrite', ['cannot rename ''' temporary ''' to ''' file ''': ' message]);
   end
 end
 
@@ -244,6 +244,11 @@ function message = make_folder(folder)
       message = '';
     end
   end
+end
+
+% Our messages name paths as given: never a format, whatever they hold.
+function fail(kind, text)
+  error(['lf_depth_batch:' kind], '%s', ['lf_depth_batch: ' text]);
 end
 
 function remove_if_present(file)
@@ -297,11 +302,11 @@ end
 function write_text(file, text)
   fid = fopen(file, 'w');
   if fid < 0
-    error('lf_depth_batch:cannotWrite', '%s', ['lf_depth_batch: cannot open ''' file ''' for writing.']);
+    fail('cannotWrite', ['cannot open ''' file ''' for writing.']);
   end
   closer = onCleanup(@() fclose(fid));
   if fwrite(fid, text, 'char') ~= numel(text)
-    error('lf_depth_batch:cannotWrite', '%s', ['lf_depth_batch: could not write all of ''' file '''.']);
+    fail('cannotWrite', ['could not write all of ''' file '''.']);
   end
 end
 
@@ -379,14 +384,14 @@ end
 function check_names(paths, names)
   for i = 1:numel(names)
     if isempty(names{i}) || any(strcmp(names{i}, {'.', '..'}))
-      error('lf_depth_batch:badInputs', '%s', ...
-            ['lf_depth_batch: input ''' paths{i} ''' has no name to give its output folder; ' ...
+      fail('badInputs', ...
+            ['input ''' paths{i} ''' has no name to give its output folder; ' ...
              'name the folder or file itself.']);
     end
     other = find(strcmp(names(1:i - 1), names{i}), 1);
     if ~isempty(other)
-      error('lf_depth_batch:duplicateName', '%s', ...
-            ['lf_depth_batch: inputs ''' paths{other} ''' and ''' paths{i} ''' would both write ' ...
+      fail('duplicateName', ...
+            ['inputs ''' paths{other} ''' and ''' paths{i} ''' would both write ' ...
              'to the output folder ''' names{i} '''.']);
     end
   end
@@ -402,7 +407,7 @@ function check_sweep_options(pass)
     lf_disparity_sweep(zeros(3, 3, 3), 1, 0, pass{:});
   catch err
     if strcmp(err.identifier, 'lf_disparity_sweep:badOption')
-      error('lf_depth_batch:badOption', '%s', ['lf_depth_batch: an option passed to lf_disparity_sweep was refused: ' ...
+      fail('badOption', ['an option passed to lf_disparity_sweep was refused: ' ...
                                          err.message]);
     end
   end
@@ -415,13 +420,13 @@ function [paths, outdir, opt, pass] = check_arguments(inputs, outdir, args)
     inputs = cellstr(inputs);
   end
   if ~iscell(inputs) || ~all(cellfun(@(p) is_text(p) && numel(char(p)) >= 1 && size(char(p), 1) == 1, inputs(:)))
-    error('lf_depth_batch:badInputs', '%s', ...
-          ['lf_depth_batch: INPUTS must be a cell array of paths (folders of views or MAT-files), got a ' ...
+    fail('badInputs', ...
+          ['INPUTS must be a cell array of paths (folders of views or MAT-files), got a ' ...
            class(inputs) ' ' mat2str(size(inputs)) '.']);
   end
   paths = cellfun(@char, inputs(:)', 'UniformOutput', false);
   if ~(is_text(outdir) && size(char(outdir), 1) == 1 && ~isempty(char(outdir)))
-    error('lf_depth_batch:badOutdir', '%s', ['lf_depth_batch: OUTDIR must be a folder name, got a ' class(outdir) '.']);
+    fail('badOutdir', ['OUTDIR must be a folder name, got a ' class(outdir) '.']);
   end
   outdir = char(outdir);
   opt = struct('pattern', '', 'shifts', [], 'overwrite', false, 'shard', [1 1], 'progress', false);
@@ -431,7 +436,7 @@ function [paths, outdir, opt, pass] = check_arguments(inputs, outdir, args)
   end
   for i = 1:2:numel(args)
     if ~is_text(args{i})
-      error('lf_depth_batch:badOption', '%s', ['lf_depth_batch: an option name must be text, got a ' class(args{i}) '.']);
+      fail('badOption', ['an option name must be text, got a ' class(args{i}) '.']);
     end
     name = char(args{i});
     value = args{i + 1};
@@ -441,7 +446,7 @@ function [paths, outdir, opt, pass] = check_arguments(inputs, outdir, args)
     switch lower(name)
       case 'pattern'
         if ~(ischar(value) && size(value, 1) == 1 && ~isempty(value))
-          error('lf_depth_batch:badOption', '%s', ['lf_depth_batch: ''Pattern'' must be a file pattern such as ' ...
+          fail('badOption', ['''Pattern'' must be a file pattern such as ' ...
                                              '''*.png'', got a ' class(value) '.']);
         end
         opt.pattern = value;
@@ -462,7 +467,7 @@ function [paths, outdir, opt, pass] = check_arguments(inputs, outdir, args)
         opt.shard = double(value(:)');
       case {'overwrite', 'progress'}
         if ~((islogical(value) || isnumeric(value)) && isscalar(value) && isreal(value) && ~isnan(value))
-          error('lf_depth_batch:badOption', '%s', ['lf_depth_batch: option ''' name ''' must be true or false.']);
+          fail('badOption', ['option ''' name ''' must be true or false.']);
         end
         opt.(lower(name)) = logical(value);
       otherwise
