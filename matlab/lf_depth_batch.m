@@ -222,9 +222,13 @@ function write_renamed(file, writer)
     remove_if_present(temporary);
     rethrow(err);
   end
+  % Octave's rename is the system's, one step; movefile is MATLAB's only
+  % way, and Octave's second chance where its rename will not replace.
+  failed = true;
   if exist('OCTAVE_VERSION', 'builtin')
-    [failed, message] = rename(temporary, file);
-  else
+    failed = rename(temporary, file) ~= 0;
+  end
+  if failed
     [moved, message] = movefile(temporary, file, 'f');
     failed = ~moved;
   end
