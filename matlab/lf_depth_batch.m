@@ -26,7 +26,9 @@ function summary = lf_depth_batch(inputs, outdir, varargin)
 %   missing or of the wrong size, samples out of range) gets no outputs,
 %   only its row with the error's identifier, and the run goes on. Errors of
 %   the call itself (an unknown option, an output folder that cannot be
-%   made or a summary that cannot be written) stop it.
+%   made or a summary that cannot be written) stop it. A ground truth that
+%   cannot be scored (of another size) leaves the outputs in place and puts
+%   its error's identifier in the status.
 %
 %   Resuming: an input whose three outputs are all present is finished and
 %   skipped; its row is its row from an earlier summary in OUTDIR (the
@@ -198,9 +200,8 @@ function [R, C, truth_file] = read_input(path, pattern)
       fail('unreadable', ['cannot read ''' path ''' as a MAT-file: ' err.message]);
     end
     if ~all(ismember({'R', 'C'}, present))
-      fail('badMatFile', ...
-            ['the MAT-file ''' path ''' must hold R (the remapped light field) and C, ' ...
-             'got the variables: ' strjoin(present(:)', ', ') '.']);
+      fail('badMatFile', ['the MAT-file ''' path ''' must hold R (the remapped light field) and C, ' ...
+                          'got the variables: ' strjoin(present(:)', ', ') '.']);
     end
     S = load(path, 'R', 'C');
     R = S.R;

@@ -61,6 +61,13 @@ function test_lf_depth_batch(octave)
   check_run(items, killed, {'summary.tsv', 1:numel(items)}, before);
 
   check_skip_and_overwrite(items, options, killed);
+  % A ground truth of another size: the depth stands, the scores fail.
+  mkdir(fullfile(root, 'odd_truth'));
+  copyfile(fullfile(root, 'scene_plain', 'scene_plain.mat'), fullfile(root, 'odd_truth'));
+  lf_write_pfm(fullfile(root, 'odd_truth', 'gt_disp_lowres.pfm'), zeros(3));
+  s = lf_depth_batch({fullfile(root, 'odd_truth', 'scene_plain.mat')}, fullfile(root, 'odd'), options{:});
+  assert(~strcmp(s.status, 'ok') && strncmp(s.note, 'scoring against', 15) && isnan(s.badpix07) ...
+         && isfile(fullfile(root, 'odd', 'scene_plain', 'preview.png')), 'an unscorable truth: %s', s.note);
   % A shard with no inputs still leaves its summary, the header alone.
   empty = fullfile(root, 'empty');
   s = lf_depth_batch({items(1).path}, empty, 'Shard', [2 3]);
