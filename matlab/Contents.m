@@ -17,6 +17,7 @@
 %   lf_disparity_from_entropy - Disparity and its confidence from an entropy volume.
 %   lf_disparity_smooth       - Confidence-weighted, edge-aware median of a disparity map.
 %   lf_disparity_preview      - A colour picture of a disparity (or any) map, scaled to its range.
+%   lf_depth_batch            - Disparity maps for a list of light fields, resumable and shardable.
 %
 % Files
 %   lf_write_pfm              - Write a float map (a disparity map) as a PFM file.
