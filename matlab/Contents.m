@@ -6,6 +6,7 @@
 %   varnel                    - Angular entropy of every pixel, mean over the colour planes (MEX module).
 %   tressik                   - Angular entropy of every pixel, one map per colour plane (MEX module).
 %   lf_entropy_sweep          - Angular entropy of a light field refocused at many shifts (MEX module).
+%   lf_guided_filter          - Edge-aware smoothing of every slice of a cost volume (MEX module).
 %
 % Views and layout
 %   lf_read_views             - Read a folder of sub-aperture view images into one views array.
