@@ -7,16 +7,18 @@
 // for each position i in turn it subtracts x[i-r-1] (when it exists), adds
 // x[i+r] (when it exists), and that is the window sum of i. Subtracting
 // first keeps the sum small, and makes a window of one pixel exact (the
-// value that left is the whole sum). A column-major
-// map keeps its rows apart in memory, so the row pass runs for all rows at
-// once, one column vector entering and one leaving per step, and the column
-// pass runs on those vectors a few columns at a time, as soon as their row
-// sums are complete. The additions are those of the line-by-line order
-// above, so the bits are too; only which line is worked on when differs, and
-// every line is independent. The second pass (over a and b) follows the
-// first by the radius, on a ring of the columns it still needs.
-// The radius is clipped per direction: from n-1 on, every window is the
-// whole line and the steps add and subtract exactly the same values.
+// value that leaves is the whole sum). The radius is clipped per direction:
+// from n-1 on, every window is the whole line and the steps add and subtract
+// exactly the same values.
+//
+// A column-major map keeps its rows apart in memory, so the row pass runs
+// for all rows at once, one column vector entering and one leaving per step,
+// and the column pass runs on those vectors a few columns at a time, as soon
+// as their row sums are complete. The additions are those of the
+// line-by-line order above, so the bits are too; only which line is worked
+// on when differs, and every line is independent. The second pass (over a
+// and b) follows the first by the radius, on a ring of the columns it still
+// needs.
 #include "filter/guided_filter.h"
 
 #include "common/large_pages.h"
@@ -38,20 +40,37 @@ namespace {
 // chains of additions, side by side in vector registers.
 constexpr int64_t kBatch = 4;
 
+// How the running sums read a cost: as it is; with a non-finite one taken
+// as 0 (a slice with gaps); or as 1 for a gap and 0 otherwise (where the
+// gaps are). Reading on the fly needs no cleaned copy of a slice.
+struct AsGiven {
+  static double at(double x) { return x; }
+};
+struct GapsAsZero {
+  static double at(double x) { return std::isfinite(x) ? x : 0.0; }
+};
+struct GapCount {
+  static double at(double x) { return std::isfinite(x) ? 0.0 : 1.0; }
+};
+
+template <class Read = AsGiven>
 void add_column(double* LF_RESTRICT sum, const double* LF_RESTRICT x, int64_t rows) {
-  for (int64_t i = 0; i < rows; ++i) sum[i] = sum[i] + x[i];
+  for (int64_t i = 0; i < rows; ++i) sum[i] = sum[i] + Read::at(x[i]);
 }
 
+template <class Read = AsGiven>
 void subtract_column(double* LF_RESTRICT sum, const double* LF_RESTRICT x, int64_t rows) {
-  for (int64_t i = 0; i < rows; ++i) sum[i] = sum[i] - x[i];
+  for (int64_t i = 0; i < rows; ++i) sum[i] = sum[i] - Read::at(x[i]);
 }
 
+template <class Read>
 void add_products(double* LF_RESTRICT sum, const double* g, const double* x, int64_t rows) {
-  for (int64_t i = 0; i < rows; ++i) sum[i] = sum[i] + g[i] * x[i];
+  for (int64_t i = 0; i < rows; ++i) sum[i] = sum[i] + g[i] * Read::at(x[i]);
 }
 
+template <class Read>
 void subtract_products(double* LF_RESTRICT sum, const double* g, const double* x, int64_t rows) {
-  for (int64_t i = 0; i < rows; ++i) sum[i] = sum[i] - g[i] * x[i];
+  for (int64_t i = 0; i < rows; ++i) sum[i] = sum[i] - g[i] * Read::at(x[i]);
 }
 
 // The running sums down kBatch columns of two quantities at once; h holds
@@ -154,17 +173,13 @@ struct Workspace {
   int64_t ring;
   SumPair first, second;
   std::vector<double> ring_a, ring_b;
-  // Touched only for a slice holding non-finite values.
-  std::unique_ptr<double[]> clean, mask;
 
   Workspace(int64_t rows, int64_t cols, int64_t rh)
       : ring(std::min(2 * rh + 2, cols)),
         first(rows),
         second(rows),
         ring_a(static_cast<size_t>(rows * ring)),
-        ring_b(static_cast<size_t>(rows * ring)),
-        clean(new double[static_cast<size_t>(rows * cols)]),
-        mask(new double[static_cast<size_t>(rows * cols)]) {}
+        ring_b(static_cast<size_t>(rows * ring)) {}
 };
 
 void guide_column(const double* LF_RESTRICT sum_g, const double* LF_RESTRICT sum_gg,
@@ -204,9 +219,9 @@ void output_column(const double* LF_RESTRICT sum_a, const double* LF_RESTRICT su
   }
 }
 
-// The window sums of x and of g.*x for every column, handed in column
-// order to emit(c, sums of x, sums of g.*x).
-template <class Emit>
+// The window sums of x and of g.*x for every column, x read as Read says,
+// handed in column order to emit(c, sums of x, sums of g.*x).
+template <class Read, class Emit>
 void sums_of_x_and_gx(const Guide& gd, const double* x, SumPair& sums, Emit emit) {
   const int64_t rows = gd.rows, cols = gd.cols;
   const double* g = gd.g;
@@ -215,26 +230,28 @@ void sums_of_x_and_gx(const Guide& gd, const double* x, SumPair& sums, Emit emit
     window_step(
         t, cols, gd.rh,
         [&](int64_t j) {
-          subtract_column(sums.along1.data(), x + j * rows, rows);
-          subtract_products(sums.along2.data(), g + j * rows, x + j * rows, rows);
+          subtract_column<Read>(sums.along1.data(), x + j * rows, rows);
+          subtract_products<Read>(sums.along2.data(), g + j * rows, x + j * rows, rows);
         },
         [&](int64_t j) {
-          add_column(sums.along1.data(), x + j * rows, rows);
-          add_products(sums.along2.data(), g + j * rows, x + j * rows, rows);
+          add_column<Read>(sums.along1.data(), x + j * rows, rows);
+          add_products<Read>(sums.along2.data(), g + j * rows, x + j * rows, rows);
         },
         [&](int64_t c) { sums.stash(c, cols, gd.rv, emit); });
   }
 }
 
 void guide_statistics(Guide& gd, double epsilon, Workspace& w) {
-  sums_of_x_and_gx(gd, gd.g, w.first, [&](int64_t c, const double* sum_g, const double* sum_gg) {
+  sums_of_x_and_gx<AsGiven>(gd, gd.g, w.first, [&](int64_t c, const double* sum_g, const double* sum_gg) {
     guide_column(sum_g, sum_gg, gd.row_count.data(), gd.col_count[static_cast<size_t>(c)], epsilon, gd.rows,
                  gd.mean.get() + c * gd.rows, gd.var_eps.get() + c * gd.rows);
   });
 }
 
-// One slice of p into q. Returns false when a non-finite value entered a
-// running sum (which then stays non-finite to the end of its row).
+// One slice of p into q, its costs read as Read says. Returns false when a
+// non-finite value entered a running sum (which then stays non-finite to the
+// end of its row).
+template <class Read>
 bool filter_slice(const Guide& gd, const double* p, double* q, Workspace& w) {
   const int64_t rows = gd.rows, cols = gd.cols, rh = gd.rh, rv = gd.rv;
   const double* g = gd.g;
@@ -273,7 +290,7 @@ bool filter_slice(const Guide& gd, const double* p, double* q, Workspace& w) {
     second_step(c);
   };
 
-  sums_of_x_and_gx(gd, p, one, emit_ab);
+  sums_of_x_and_gx<Read>(gd, p, one, emit_ab);
   for (int64_t t = cols; t < cols + rh; ++t) second_step(t);
 
   bool finite = true;
@@ -285,22 +302,15 @@ bool filter_slice(const Guide& gd, const double* p, double* q, Workspace& w) {
 // then NaN wherever one lies within 2*radius rows and columns, the pixels
 // whose result it would reach through a and b.
 void filter_slice_with_gaps(const Guide& gd, const double* p, double* q, Workspace& w) {
-  const int64_t rows = gd.rows, cols = gd.cols, pixels = rows * cols;
-  double* clean = w.clean.get();
-  double* mask = w.mask.get();
-  for (int64_t i = 0; i < pixels; ++i) {
-    const bool finite = std::isfinite(p[i]);
-    clean[i] = finite ? p[i] : 0.0;
-    mask[i] = finite ? 0.0 : 1.0;
-  }
-  filter_slice(gd, clean, q, w);
+  const int64_t rows = gd.rows, cols = gd.cols;
+  filter_slice<GapsAsZero>(gd, p, q, w);
   const int64_t rh = std::min(2 * gd.rh, cols - 1), rv = std::min(2 * gd.rv, rows - 1);
   SumPair& sums = w.first;
   sums.reset();
   for (int64_t t = 0; t < cols + rh; ++t) {
     window_step(
-        t, cols, rh, [&](int64_t j) { subtract_column(sums.along1.data(), mask + j * rows, rows); },
-        [&](int64_t j) { add_column(sums.along1.data(), mask + j * rows, rows); },
+        t, cols, rh, [&](int64_t j) { subtract_column<GapCount>(sums.along1.data(), p + j * rows, rows); },
+        [&](int64_t j) { add_column<GapCount>(sums.along1.data(), p + j * rows, rows); },
         [&](int64_t c) {
           sums.stash(c, cols, rv, [&](int64_t e, const double* near, const double*) {
             for (int64_t i = 0; i < rows; ++i)
@@ -350,7 +360,7 @@ void guided_filter(const double* p, const double* guide, int64_t rows, int64_t c
       for (int64_t s; (s = next.fetch_add(1, std::memory_order_relaxed)) < slices;) {
         const double* ps = p + s * pixels;
         double* qs = q + s * pixels;
-        if (!filter_slice(gd, ps, qs, spaces[t])) filter_slice_with_gaps(gd, ps, qs, spaces[t]);
+        if (!filter_slice<AsGiven>(gd, ps, qs, spaces[t])) filter_slice_with_gaps(gd, ps, qs, spaces[t]);
       }
     } catch (...) {
       faults[t] = std::current_exception();
