@@ -47,8 +47,9 @@ function varargout = lf_guided_filter(varargin)
 %
 %   Threads: the slices are shared out over the cores of the machine (up
 %   to one thread per slice); the result does not depend on how many.
-%   Memory: the output, plus a few rows x cols maps for the guide's terms
-%   and per thread.
+%   Memory: the output, plus two rows x cols maps for the guide's terms
+%   and, per thread, 36 columns of running sums and two rings of
+%   2*RADIUS+2 columns (of at most cols columns each).
 %
 %   Errors (identifiers)
 %     lf_guided_filter:inputCount   not 4 inputs
