@@ -38,7 +38,7 @@ function varargout = lf_guided_filter(varargin)
 %     G        rows x cols real double, finite: the guide, of any scale
 %              (for instance the grey centre view).
 %     RADIUS   whole number >= 0 (any real numeric class, one element);
-%              0 filters each pixel alone. Radii beyond the image are
+%              0 returns P as it is. Radii beyond the image are
 %              allowed: every window is then the whole image.
 %     EPSILON  finite number > 0 (any real numeric class, one element).
 %
