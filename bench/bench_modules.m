@@ -66,23 +66,21 @@ function bench_guided_filter (reps)
 endfunction
 
 function seconds = median_wall_time (call, reps)
-  call ();
-  t = zeros (reps, 1);
-  for k = 1:reps
-    t0 = tic ();
-    call ();
-    t(k) = toc (t0);
-  endfor
-  seconds = median (t);
+  seconds = median_time (call, reps, @tic, @toc);
 endfunction
 
 function seconds = median_cpu_time (call, reps)
+  seconds = median_time (call, reps, @cputime, @(t0) cputime () - t0);
+endfunction
+
+% The median of reps calls after one warm-up, timed by start () and since ().
+function seconds = median_time (call, reps, start, since)
   call ();
   t = zeros (reps, 1);
   for k = 1:reps
-    t0 = cputime ();
+    t0 = start ();
     call ();
-    t(k) = cputime () - t0;
+    t(k) = since (t0);
   endfor
   seconds = median (t);
 endfunction

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_bytes.h"
+#include "fuzz/fuzz_input.h"
 #include "fuzz/mex_stub.h"
 #include "tests/reference/guided_filter_reference.h"
 
@@ -22,31 +23,12 @@ namespace {
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
 
-template <class T, size_t N> T pick(const T (&table)[N], unsigned i) { return table[i % N]; }
-
 const double kRadii[] = {0, 1, 2, 3, 1, 2, 5, 12, 1e300, -1, 1.5, kNaN, kInf, -0.0};
 const double kEpsilons[] = {1, 650, 1e-6, 0.01, 6.5, 1e-300, 5e-324, 0, -1, kNaN, kInf, -0.0};
 const double kCosts[] = {kNaN, kInf, -kInf, 1e308, -0.0, -3, 1e-310};
 const double kGuides[] = {kNaN, kInf, -kInf, 1e150, -255, 0.5};
 
-// Owned input arrays; the entry's output belongs to the stand-in.
-struct Input {
-  mxArray a;
-  std::vector<uint8_t> data;
-  void set(mxClassID c, std::vector<mwSize> dims, bool complex = false) {
-    a.class_id = c;
-    a.complex = complex;
-    a.dims = dims;
-    a.numel = 1;
-    for (mwSize d : dims) a.numel *= d;
-    a.stored = a.numel;
-    // Exactly as long as the elements, none when empty: reads past them show.
-    data.assign(a.numel * class_element_size(c) + 1, 0);
-    a.real = a.numel ? data.data() : nullptr;
-    a.imag = complex && a.numel ? data.data() : nullptr;
-  }
-  double* doubles() { return reinterpret_cast<double*>(data.data()); }
-};
+using Input = FuzzInput;
 
 // A scalar input: usually one double from the table, else empty, two
 // elements, a cell, or another numeric class holding the same value.
