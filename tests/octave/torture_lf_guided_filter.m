@@ -8,7 +8,6 @@ function d = torture_lf_guided_filter ()
 endfunction
 
 function [outcome, problem] = one_call ()
-  problem = "";
   rws = randi ([0 9]); cls = randi ([0 9]); S = randi ([0 3]);
   P = rand (rws, cls, S) * 4.4;
   if (rand () < 0.2 && numel (P) > 0)
@@ -62,13 +61,8 @@ function [outcome, problem] = one_call ()
   catch err
     outcome = err.identifier;
   end
-  if (! isequaln (args, before))
-    problem = "an input changed";
-  elseif (isempty (kind) && ! strcmp (outcome, "accepted"))
-    problem = sprintf ("valid call rejected: %s", outcome);
-  elseif (! isempty (kind) && ! strcmp (outcome, ["lf_guided_filter:" kind]))
-    problem = sprintf ("want lf_guided_filter:%s, got %s", kind, outcome);
-  elseif (isempty (kind))
+  problem = call_verdict ("lf_guided_filter", args, before, kind, outcome);
+  if (isempty (problem) && isempty (kind))
     want = lf_guided_filter_oracle (P, G, double (radius), double (epsilon));
     if (! isequal (size (Q), size (P)) || ! isequal (typecast (Q(:), "uint64"), typecast (want(:), "uint64")))
       problem = "result differs from the literal filter";
