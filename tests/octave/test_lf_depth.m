@@ -96,7 +96,8 @@ end
 function check_range()
   % Scenes of known range: every surface of 2 % of the frame or more lies
   % inside the range found, which is at most a fifth wider than the true
-  % span, plus the finest coarse step's margin for narrow spans.
+  % span plus 0.6: the coarse estimates' spread at the ends, which rules
+  % narrow spans (the shifts' step stays at least 0.05 there).
   C = 5;
   n = 128;
   scenes = {
@@ -117,7 +118,7 @@ function check_range()
     span = max(truth(:)) - min(truth(:));
     assert(lo <= min(kept) && hi >= max(kept), '%s: range %g .. %g misses %g .. %g', scenes{k, 1}, lo, hi, ...
            min(kept), max(kept));
-    assert(hi - lo <= 1.2 * span + 0.5, '%s: range %g .. %g too wide for %g .. %g', scenes{k, 1}, lo, hi, ...
+    assert(hi - lo <= 1.2 * span + 0.6, '%s: range %g .. %g too wide for %g .. %g', scenes{k, 1}, lo, hi, ...
            min(kept), max(kept));
     assert(numel(info.shifts) <= 41 && all(diff(info.shifts) >= 0.05 - 1e-12), '%s: %d shifts', scenes{k, 1}, ...
            numel(info.shifts));
