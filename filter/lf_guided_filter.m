@@ -1,0 +1,76 @@
+function varargout = lf_guided_filter(varargin)
+%LF_GUIDED_FILTER  Edge-aware smoothing of every slice of a cost volume (MEX module).
+%   Q = LF_GUIDED_FILTER(P, G, RADIUS, EPSILON) filters each slice P(:,:,s)
+%   with the guided filter, the grey image G as guide: the slice is
+%   smoothed over windows of (2*RADIUS+1) x (2*RADIUS+1) pixels, except
+%   across the edges of G. With box(x) the mean of x over the window
+%   centred on each pixel, clipped at the image border (divided by the
+%   number of pixels inside the clipped window):
+%       mI  = box(G)                       mP = box(P(:,:,s))
+%       vI  = max(box(G.*G) - mI.*mI, 0)   cIP = box(G.*P(:,:,s)) - mI.*mP
+%       a   = cIP ./ (vI + EPSILON)        b   = mP - a.*mI
+%       Q(:,:,s) = box(a).*G + box(b)
+%   (vI is the guide's variance; rounding alone can make it negative, and
+%   it is then taken as 0.) The guide's terms are formed once for all
+%   slices. The time per pixel does not depend on RADIUS: window sums are
+%   running sums, first along the rows, then down the columns, in a fixed
+%   order, so Q is the same to the bit on every machine and for every
+%   thread count, and within rounding of the formulas above.
+%
+%   A small EPSILON keeps the edges of G sharp; a large one (against the
+%   variance of G over a window) smooths like a plain box mean. EPSILON is
+%   in the units of G squared: for a guide in 0..255, 0.01*255^2 keeps
+%   edges of more than about 25 grey levels.
+%
+%   Arguments
+%     P        rows x cols x S real double: S >= 0 slices, for instance the
+%              entropy maps of LF_ENTROPY_SWEEP. A NaN or Inf in a slice
+%              makes NaN every pixel of that slice within 2*RADIUS rows and
+%              columns of it (the pixels it reaches through a and b); the
+%              rest of the slice is filtered as if it held 0 there.
+%     G        rows x cols real double, finite: the guide, of any scale
+%              (for instance the grey centre view).
+%     RADIUS   whole number >= 0 (any real numeric class, one element);
+%              0 filters each pixel alone. Radii beyond the image are
+%              allowed: every window is then the whole image.
+%     EPSILON  finite number > 0 (any real numeric class, one element).
+%
+%   Outputs
+%     Q        the same size as P, double: the filtered slices.
+%
+%   Threads: the slices are shared out over the cores of the machine (up
+%   to one thread per slice); the result does not depend on how many.
+%   Memory: the output, plus a few rows x cols maps for the guide's terms
+%   and per thread.
+%
+%   Errors (identifiers)
+%     lf_guided_filter:inputCount   not 4 inputs
+%     lf_guided_filter:outputCount  more than 1 output
+%     lf_guided_filter:badArray     P or G not a real full double array
+%     lf_guided_filter:badSize      P of more than 3 dimensions, or G not
+%                                   rows x cols
+%     lf_guided_filter:nonFinite    G holds NaN or Inf (the message names
+%                                   the first, by row and column)
+%     lf_guided_filter:badScalar    RADIUS or EPSILON not one real number
+%     lf_guided_filter:emptyScalar  RADIUS or EPSILON empty
+%     lf_guided_filter:badRadius    RADIUS negative, fractional, NaN or Inf
+%     lf_guided_filter:badEpsilon   EPSILON not above 0, NaN or Inf
+%     lf_guided_filter:outOfMemory  the output or working maps do not fit
+%
+%   Example
+%     rows = 40; cols = 50; C = 9;
+%     R = rand(rows*C, cols*C, 3) * 255;
+%     shifts = -1:0.1:1;
+%     E = lf_entropy_sweep(R, C, shifts);
+%     centre = (C + 1) / 2;                        % the grey centre view
+%     G = mean(R(centre:C:end, centre:C:end, :), 3);
+%     F = lf_guided_filter(E, G, 3, 0.01 * 255^2);
+%     [~, best] = min(F, [], 3);
+%     depth = shifts(best);
+%
+%   See also LF_ENTROPY_SWEEP, LF_DISPARITY_SWEEP.
+
+  % Only the help lives here: beside the built module, the module runs.
+  error('lf_guided_filter:notBuilt', ['lf_guided_filter: the compiled module is not on the path, only its help. ' ...
+        'Build it (cmake, or build_modules) and addpath the folder that holds it.']);
+end
