@@ -47,12 +47,12 @@ function [disparity, confidence, entropy, images, info] = lf_disparity_sweep(rem
 %
 %   Options, as name, value pairs:
 %     'Filter'    true (default): every entropy map goes through a guided
-%                 filter (LF_GUIDED_FILTER, or the same definition in m-code
-%                 when that module is not on the path) with the grey centre
-%                 view (the mean of its planes) as guide, before the minimum
-%                 and the confidence are taken: the entropies are averaged
-%                 over surfaces of like brightness and not across their
-%                 edges. false: the raw entropy maps.
+%                 filter (the module LF_GUIDED_FILTER, which must be on the
+%                 path) with the grey centre view (the mean of its planes)
+%                 as guide, before the minimum and the confidence are taken:
+%                 the entropies are averaged over surfaces of like
+%                 brightness and not across their edges. false: the raw
+%                 entropy maps.
 %     'FilterRadius'   the filter's window half width, in pixels (4)
 %     'FilterEpsilon'  its regularisation, in squared intensity units (16):
 %                 larger values smooth across fainter edges.
@@ -122,6 +122,13 @@ function [disparity, confidence, entropy, images, info] = lf_disparity_sweep(rem
            'one column of views.']);
   end
   C = double(C);
+  if opt.filter && exist('lf_guided_filter') ~= 3 %#ok<EXIST>
+    % No m-code stand-in: its sums would run in another order, and the
+    % estimate would then depend on what is on the path.
+    error('lf_disparity_sweep:noModule', ...
+          ['lf_disparity_sweep: ''Filter'' needs the module lf_guided_filter, which is not on the path; ' ...
+           'build it (build_modules or cmake) and addpath its folder, or pass ''Filter'', false.']);
+  end
   if ~(isnumeric(remapped) && isreal(remapped)) || ndims(remapped) > 3 ...
       || ~any(size(remapped, 3) == [1 3]) || mod(size(remapped, 1), C) ~= 0 ...
       || mod(size(remapped, 2), C) ~= 0 || isempty(remapped)
@@ -163,7 +170,9 @@ function [disparity, confidence, entropy, images, info] = lf_disparity_sweep(rem
   centre = source(middle:C:end, middle:C:end, :);
   cost = entropy;
   if opt.filter
-    cost = filter_volume(entropy, sum(centre, 3) / 3, opt.filterradius, opt.filterepsilon);
+    % Each map filtered with the centre view as its guide: entropies are
+    % averaged within surfaces, not across their edges.
+    cost = lf_guided_filter(entropy, sum(centre, 3) / 3, opt.filterradius, opt.filterepsilon);
   end
   [disparity, confidence] = lf_disparity_from_entropy(cost, shifts, opt.refine);
   clear cost;
@@ -226,29 +235,6 @@ function text = describe(value)
     text = num2str(value);
   else
     text = sprintf('a %s array of size %s', class(value), mat2str(size(value)));
-  end
-end
-
-function cost = filter_volume(entropy, grey, radius, epsilon)
-  % Each slice through the guided filter with the centre view as its guide:
-  % costs are averaged within surfaces, not across their edges.
-  if exist('lf_guided_filter') == 3 %#ok<EXIST>
-    cost = lf_guided_filter(entropy, grey, radius, epsilon);
-    return;
-  end
-  % Without the module, the same definition slice by slice in m-code.
-  box = ones(2 * radius + 1, 1);
-  count = conv2(box, box', ones(size(grey)), 'same');
-  mean_of = @(x) conv2(box, box', x, 'same') ./ count;
-  mI = mean_of(grey);
-  vI = max(mean_of(grey .* grey) - mI .* mI, 0);
-  cost = entropy;
-  for k = 1:size(entropy, 3)
-    P = entropy(:, :, k);
-    mP = mean_of(P);
-    a = (mean_of(grey .* P) - mI .* mP) ./ (vI + epsilon);
-    b = mP - a .* mI;
-    cost(:, :, k) = mean_of(a) .* grey + mean_of(b);
   end
 end
 

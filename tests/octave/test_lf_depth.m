@@ -257,4 +257,9 @@ function check_options(h)
   for n = 1:rows(bad)
     h.expect_error(bad{n, 2}, bad{n, 1});
   end
+  % Without the filter module the filter is refused, not imitated.
+  folder = fileparts(which('lf_guided_filter'));
+  rmpath(folder);
+  restore = onCleanup(@() addpath(folder));
+  h.expect_error('lf_disparity_sweep:noModule', @() lf_disparity_sweep(R, 3, 0));
 end
