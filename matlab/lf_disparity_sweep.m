@@ -306,7 +306,10 @@ function shifts = default_shifts(source, C, progress)
   step = 0.25;
   % First pass: views shrunk k times, -3 .. 3 at that scale; an end that
   % still holds confident minima is pushed out, up to three times as far.
-  small = shrink(source, C, k);
+  % The second pass's views, read once: the first pass's are every other
+  % pixel of them.
+  finer = shrink(source, C, max(1, k / 2));
+  small = shrink(finer, C, k / max(1, k / 2));
   s = -3:step:3;
   [d, w] = coarse_estimates(small, C, s);
   for push = 1:2
@@ -336,7 +339,7 @@ function shifts = default_shifts(source, C, progress)
       % Second pass at twice the resolution over that range and a coarse
       % step beyond each end: thin structures, and the ends to a finer step.
       k = k / 2;
-      small = shrink(source, C, k);
+      small = finer;
       first = lo / k - 2 * step;
       s = first + (0:ceil((hi / k + 2 * step - first) / step)) * step;
       [d, w] = coarse_estimates(small, C, s);
