@@ -57,6 +57,7 @@ function check_score(h)
     @() lf_disparity_score(zeros(2), zeros(2), zeros(2, 2, 2)), 'lf_disparity_score:badCentre'
     @() lf_disparity_score(zeros(2), zeros(2), 'Centre'), 'lf_disparity_score:badOption'
     @() lf_disparity_score(zeros(2), zeros(2), 'Weights', 1), 'lf_disparity_score:badOption'
+    @() lf_synthetic_scene(8, 8, 3, 'real'), 'lf_synthetic_scene:badScene'
   };
   for n = 1:rows(bad)
     h.expect_error(bad{n, 2}, bad{n, 1});
