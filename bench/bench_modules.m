@@ -1,5 +1,5 @@
 function bench_modules (workloads, reps)
-  % Times whole module calls, argument checks included, from Octave: the
+  % Octave only. Times whole module calls, argument checks included: the
   % median CPU time of several calls after one warm-up call, on random 8-bit
   % light fields. workloads: one row per workload, [rows cols C D].
   if (nargin < 1)

@@ -8,7 +8,7 @@
 # the clang build for 64-bit Arm under qemu. Each step prints its time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh cmake make g++ libgtest-dev octave liboctave-dev clang libclang-rt-14-dev \
+scripts/install-deps.sh cmake make g++ python3 libgtest-dev octave liboctave-dev clang libclang-rt-14-dev \
   g++-aarch64-linux-gnu qemu-user g++-mingw-w64-x86-64-posix wine64
 jobs=$(nproc)
 

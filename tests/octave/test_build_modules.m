@@ -5,6 +5,16 @@ function test_build_modules(source_root)
   h = lf_test_helpers();
   folder = tempname();
   cleanup = onCleanup(@() remove_folder(folder));
+  % A compiler without C++17 stops the build at once, naming the versions that do.
+  saved = getenv('CXX');
+  setenv('CXX', '/bin/false');
+  e = h.expect_error('build_modules:compilerTooOld', @() build_modules(fullfile(folder, 'old')));
+  if isempty(saved)
+    unsetenv('CXX');
+  else
+    setenv('CXX', saved);
+  end
+  assert(~isempty(strfind(e.message, 'GCC 7')), 'the message names no compiler version: %s', e.message);
   built_into = build_modules(folder);
   assert(strcmp(built_into, folder), 'build_modules returned %s', built_into);
   addpath(folder);
