@@ -19,6 +19,7 @@
 // whole line and the steps add and subtract exactly the same values.
 #include "filter/guided_filter.h"
 
+#include "common/large_pages.h"
 #include "common/portable.h"
 
 #include <algorithm>
@@ -203,29 +204,33 @@ void output_column(const double* LF_RESTRICT sum_a, const double* LF_RESTRICT su
   }
 }
 
-void guide_statistics(Guide& gd, double epsilon, Workspace& w) {
+// The window sums of x and of g.*x for every column, handed in column
+// order to emit(c, sums of x, sums of g.*x).
+template <class Emit>
+void sums_of_x_and_gx(const Guide& gd, const double* x, SumPair& sums, Emit emit) {
   const int64_t rows = gd.rows, cols = gd.cols;
   const double* g = gd.g;
-  SumPair& sums = w.first;
   sums.reset();
   for (int64_t t = 0; t < cols + gd.rh; ++t) {
     window_step(
         t, cols, gd.rh,
         [&](int64_t j) {
-          subtract_column(sums.along1.data(), g + j * rows, rows);
-          subtract_products(sums.along2.data(), g + j * rows, g + j * rows, rows);
+          subtract_column(sums.along1.data(), x + j * rows, rows);
+          subtract_products(sums.along2.data(), g + j * rows, x + j * rows, rows);
         },
         [&](int64_t j) {
-          add_column(sums.along1.data(), g + j * rows, rows);
-          add_products(sums.along2.data(), g + j * rows, g + j * rows, rows);
+          add_column(sums.along1.data(), x + j * rows, rows);
+          add_products(sums.along2.data(), g + j * rows, x + j * rows, rows);
         },
-        [&](int64_t c) {
-          sums.stash(c, cols, gd.rv, [&](int64_t e, const double* sum_g, const double* sum_gg) {
-            guide_column(sum_g, sum_gg, gd.row_count.data(), gd.col_count[static_cast<size_t>(e)], epsilon, rows,
-                         gd.mean.get() + e * rows, gd.var_eps.get() + e * rows);
-          });
-        });
+        [&](int64_t c) { sums.stash(c, cols, gd.rv, emit); });
   }
+}
+
+void guide_statistics(Guide& gd, double epsilon, Workspace& w) {
+  sums_of_x_and_gx(gd, gd.g, w.first, [&](int64_t c, const double* sum_g, const double* sum_gg) {
+    guide_column(sum_g, sum_gg, gd.row_count.data(), gd.col_count[static_cast<size_t>(c)], epsilon, gd.rows,
+                 gd.mean.get() + c * gd.rows, gd.var_eps.get() + c * gd.rows);
+  });
 }
 
 // One slice of p into q. Returns false when a non-finite value entered a
@@ -235,7 +240,6 @@ bool filter_slice(const Guide& gd, const double* p, double* q, Workspace& w) {
   const double* g = gd.g;
   SumPair& one = w.first;
   SumPair& two = w.second;
-  one.reset();
   two.reset();
   double* ring_a = w.ring_a.data();
   double* ring_b = w.ring_b.data();
@@ -269,19 +273,7 @@ bool filter_slice(const Guide& gd, const double* p, double* q, Workspace& w) {
     second_step(c);
   };
 
-  for (int64_t t = 0; t < cols + rh; ++t) {
-    window_step(
-        t, cols, rh,
-        [&](int64_t j) {
-          subtract_column(one.along1.data(), p + j * rows, rows);
-          subtract_products(one.along2.data(), g + j * rows, p + j * rows, rows);
-        },
-        [&](int64_t j) {
-          add_column(one.along1.data(), p + j * rows, rows);
-          add_products(one.along2.data(), g + j * rows, p + j * rows, rows);
-        },
-        [&](int64_t c) { one.stash(c, cols, rv, emit_ab); });
-  }
+  sums_of_x_and_gx(gd, p, one, emit_ab);
   for (int64_t t = cols; t < cols + rh; ++t) second_step(t);
 
   bool finite = true;
@@ -332,6 +324,7 @@ struct Team {
 void guided_filter(const double* p, const double* guide, int64_t rows, int64_t cols, int64_t slices, int64_t radius,
                    double epsilon, double* q, int threads) {
   if (rows <= 0 || cols <= 0 || slices <= 0) return;
+  advise_large_pages(q, static_cast<size_t>(rows * cols * slices) * sizeof(double));
   Guide gd;
   gd.g = guide;
   gd.rows = rows;

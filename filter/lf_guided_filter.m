@@ -15,12 +15,19 @@ function varargout = lf_guided_filter(varargin)
 %   slices. The time per pixel does not depend on RADIUS: window sums are
 %   running sums, first along the rows, then down the columns, in a fixed
 %   order, so Q is the same to the bit on every machine and for every
-%   thread count, and within rounding of the formulas above.
+%   thread count, and within rounding of the formulas above. (A running sum
+%   keeps the rounding error of every value it has seen: a value many
+%   orders of magnitude above the rest of its slice leaves an error of
+%   about 1e-16 of its size in the windows after it.)
 %
-%   A small EPSILON keeps the edges of G sharp; a large one (against the
-%   variance of G over a window) smooths like a plain box mean. EPSILON is
-%   in the units of G squared: for a guide in 0..255, 0.01*255^2 keeps
-%   edges of more than about 25 grey levels.
+%   EPSILON is in the units of G squared and sets which edges count: where
+%   the variance of G over a window is well above EPSILON, Q follows the
+%   edges of G there; where it is well below, Q is a plain box mean of P.
+%   For a guide in 0..255, EPSILON = 25^2 treats a step of 50 grey levels
+%   (whose variance over a window is about 25^2) as the boundary case. An
+%   EPSILON near the rounding error of the variance (1e-16 of max(G(:))^2
+%   or less) lets that error through into a and b, and Q in flat regions
+%   of G becomes noise.
 %
 %   Arguments
 %     P        rows x cols x S real double: S >= 0 slices, for instance the
