@@ -18,6 +18,8 @@ set(LF_MFILES
   matlab/lf_write_pfm.m
   matlab/lf_read_pfm.m
   matlab/lf_disparity_preview.m
+  matlab/lf_disparity_score.m
+  matlab/lf_all_in_focus.m
   matlab/lf_depth_batch.m
   demo/lf_synthetic_scene.m
   demo/lightfield_depth_demo.m)

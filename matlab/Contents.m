@@ -18,6 +18,8 @@
 %   lf_disparity_from_entropy - Disparity and its confidence from an entropy volume.
 %   lf_disparity_smooth       - Confidence-weighted, edge-aware median of a disparity map.
 %   lf_disparity_preview      - A colour picture of a disparity (or any) map, scaled to its range.
+%   lf_disparity_score        - BadPix and MSE of a disparity map against its ground truth.
+%   lf_all_in_focus           - An image sharp everywhere, from refocused images and a disparity map.
 %   lf_depth_batch            - Disparity maps for a list of light fields, resumable and shardable.
 %
 % Files
@@ -26,4 +28,4 @@
 %
 % Demo
 %   lf_synthetic_scene        - Render a light field of textured planes with known disparity.
-%   lightfield_depth_demo     - Depth from two synthetic light fields, scored against the truth.
+%   lightfield_depth_demo     - Depth from three synthetic light fields, scored against the truth.
