@@ -3,7 +3,7 @@
 # kernels against their literal oracles and a memory floor (arguments go to
 # lf_bench, e.g. --workloads=512x512/9/4 --samples=random), then times whole
 # module calls in Octave; and the entropy sweep against the chained kernels it
-# replaces. Not part of the tests.
+# replaces, and the default depth call against one sweep. Not part of the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh cmake make g++ libgtest-dev libbenchmark-dev octave liboctave-dev
@@ -20,3 +20,6 @@ for arg in "$@"; do [ "$arg" = --every-path ] && sweep_args+=(--every-path); don
 build-bench/bench/lf_bench_sweep "${sweep_args[@]}"
 octave-cli --norc --no-history --quiet \
   --eval "addpath('$PWD/build-bench'); addpath('$PWD/bench'); bench_modules"
+# The default depth call against one sweep over its range, in plain Octave.
+octave-cli --norc --no-history --quiet \
+  --eval "addpath('$PWD/build-bench', '$PWD/bench', '$PWD/matlab', '$PWD/demo'); bench_depth"

@@ -10,6 +10,7 @@ function test_lf_conventions(source_root)
     'tressik',           9, 0
     'lf_entropy_sweep', -4, 2
     'lf_guided_filter',  4, 1
+    'lf_cost_minimum',   6, 2
   };
   public = public_functions(source_root);
   addpath(fullfile(source_root, 'matlab'), fullfile(source_root, 'demo'));

@@ -261,7 +261,7 @@ function check_options(h)
     h.expect_error(bad{n, 2}, bad{n, 1});
   end
   % Without the filter module the filter is refused, not imitated.
-  folder = fileparts(which('lf_guided_filter'));
+  folder = fileparts(which('lf_cost_minimum'));
   rmpath(folder);
   restore = onCleanup(@() addpath(folder));
   h.expect_error('lf_disparity_sweep:noModule', @() lf_disparity_sweep(R, 3, 0));
