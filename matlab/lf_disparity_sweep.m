@@ -308,10 +308,7 @@ function shifts = default_shifts(source, C, progress)
   step = 0.25;
   % First pass: views shrunk k times, -3 .. 3 at that scale; an end that
   % still holds confident minima is pushed out, up to three times as far.
-  % The second pass's views, read once: the first pass's are every other
-  % pixel of them.
-  finer = shrink(source, C, max(1, k / 2));
-  small = shrink(finer, C, k / max(1, k / 2));
+  small = shrink(source, C, k);
   s = -3:step:3;
   [d, w] = coarse_estimates(small, C, s);
   for push = 1:2
@@ -341,10 +338,10 @@ function shifts = default_shifts(source, C, progress)
       % Second pass at twice the resolution over that range and a coarse
       % step beyond each end: thin structures, and the ends to a finer step.
       k = k / 2;
-      small = finer;
+      clear small;
       first = lo / k - 2 * step;
       s = first + (0:ceil((hi / k + 2 * step - first) / step)) * step;
-      [d, w] = coarse_estimates(small, C, s);
+      [d, w] = strip_estimates(source, C, k, s);
       [lo2, hi2] = weighted_range(d, w, 0.005);
       if ~isempty(lo2)
         lo = k * lo2;
@@ -379,15 +376,52 @@ function small = shrink(source, C, k)
 end
 
 function [d, w] = coarse_estimates(small, C, s)
-  E = entropy_volume(small, C, s, false, false);
+  [d, w] = least_entropy(entropy_volume(small, C, s, false, false), s);
+  d = d(w > 0);
+  w = w(w > 0);
+end
+
+function [d, w] = least_entropy(E, s)
   if exist('lf_cost_minimum') == 3 %#ok<EXIST>
     % The same bits as the m-code, in a fraction of its time.
     [d, w] = lf_cost_minimum(E, s, true);
   else
     [d, w] = lf_disparity_from_entropy(E, s, true);
   end
-  d = d(w > 0);
-  w = w(w > 0);
+end
+
+function [d, w] = strip_estimates(source, C, k, s)
+  % coarse_estimates of shrink(source, C, k), made a strip of rows at a
+  % time: an array of the whole shrunk light field would be new memory,
+  % faulted in page by page, where strips below the allocator's threshold
+  % for fresh mappings (32 MiB) reuse the memory the last one freed. Each
+  % strip carries the rows its outer views reach at the largest shift, so
+  % its inner rows get the bits the whole frame gives them.
+  if k == 1
+    [d, w] = coarse_estimates(source, C, s);
+    return;
+  end
+  rows = floor(size(source, 1) / C / k);
+  cols = floor(size(source, 2) / C / k);
+  reach = ceil(max(abs(s)) * (C - 1) / 2) + 1;
+  height = max(reach, floor(30e6 / (C * C * cols * 3 * 8)) - 2 * reach);
+  pick = @(first, n) reshape(bsxfun(@plus, (1:C)', (first - 1 + (0:n - 1)) * k * C), 1, []);
+  columns = pick(1, cols);
+  D = zeros(rows, cols);
+  W = zeros(rows, cols);
+  for first = 1:height:rows
+    last = min(first + height - 1, rows);
+    top = max(1, first - reach);
+    bottom = min(rows, last + reach);
+    E = entropy_volume(source(pick(top, bottom - top + 1), columns, :), C, s, false, false);
+    [d, w] = least_entropy(E, s);
+    D(first:last, :) = d(first - top + 1:last - top + 1, :);
+    W(first:last, :) = w(first - top + 1:last - top + 1, :);
+  end
+  % In column order, as coarse_estimates gives them: the weights' sums
+  % then round alike.
+  d = D(W > 0);
+  w = W(W > 0);
 end
 
 function [lo, hi] = weighted_range(d, w, tail)
