@@ -10,6 +10,7 @@
 
 #include "common/mex_args.h"
 #include "filter/cost_minimum.h"
+#include "filter/guide_args.h"
 #include "filter/guided_filter.h"
 #include "mex.h"
 
@@ -64,45 +65,19 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     refine = r != 0.0;
   }
 
-  // The filter's arguments, checked as lf_guided_filter checks them.
-  const mxArray* G = nrhs == 6 ? prhs[3] : nullptr;
-  int64_t r = 0;
-  double epsilon = 1.0;
-  if (G) {
-    if (!is_real_full_double(G))
-      raise_error(m, "badArray", "input 4 (G) must be a real full double array, got a %s array.",
-                  describe_class(G, cls, sizeof cls));
-    if (mxGetNumberOfDimensions(G) != 2 || static_cast<int64_t>(mxGetM(G)) != rows ||
-        static_cast<int64_t>(mxGetN(G)) != cols)
-      raise_error(m, "badSize", "input 4 (G) must be %" PRId64 " x %" PRId64 " (the rows and columns of E), got %"
-                  PRIu64 " x %" PRIu64 "%s.", rows, cols, static_cast<uint64_t>(mxGetDimensions(G)[0]),
-                  static_cast<uint64_t>(mxGetDimensions(G)[1]), mxGetNumberOfDimensions(G) > 2 ? " x ..." : "");
-    check_finite(m, {G, 4, "G"}, rows, rows * cols);
-    char shown[32];
-    const double radius = single_value(m, {prhs[4], 5, "radius"});
-    if (!(radius >= 0.0 && radius < HUGE_VAL) || std::floor(radius) != radius) {
-      show_value(radius, shown, sizeof shown);
-      raise_error(m, "badRadius", "input 5 (radius) must be a finite whole number of at least 0, got %s.", shown);
-    }
-    epsilon = single_value(m, {prhs[5], 6, "epsilon"});
-    if (!(epsilon > 0.0 && epsilon < HUGE_VAL)) {
-      show_value(epsilon, shown, sizeof shown);
-      raise_error(m, "badEpsilon", "input 6 (epsilon) must be a finite number above 0, got %s.", shown);
-    }
-    // Every window covers the whole image long before this radius.
-    r = static_cast<int64_t>(std::min(radius, 9007199254740992.0));
-  }
+  GuideArgs guide{nullptr, 0, 1.0};
+  if (nrhs == 6) guide = check_guide_args(m, prhs, 3, rows, cols, "E");
 
   // Not a host array: the host would copy it on return, and it is not returned.
   std::unique_ptr<double[]> filtered;
   const double* cost = e;
-  if (G && rows * cols * n > 0) {
+  if (nrhs == 6 && rows * cols * n > 0) {
     const char* failure = nullptr;
     try {
       filtered.reset(new double[static_cast<size_t>(rows * cols * n)]);
       const unsigned hardware = std::thread::hardware_concurrency();
       const int threads = static_cast<int>(std::max<int64_t>(1, std::min<int64_t>(hardware, n)));
-      guided_filter(e, mxGetPr(G), rows, cols, n, r, epsilon, filtered.get(), threads);
+      guided_filter(e, guide.guide, rows, cols, n, guide.radius, guide.epsilon, filtered.get(), threads);
     } catch (const std::bad_alloc&) {
       failure = "outOfMemory";
     } catch (...) {

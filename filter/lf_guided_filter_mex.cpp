@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "common/mex_args.h"
+#include "filter/guide_args.h"
 #include "filter/guided_filter.h"
 #include "mex.h"
 
@@ -29,30 +30,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   const int64_t rows = static_cast<int64_t>(dims[0]), cols = static_cast<int64_t>(dims[1]);
   const int64_t slices = ndims == 3 ? static_cast<int64_t>(dims[2]) : 1;
 
-  const mxArray* G = prhs[1];
-  if (!is_real_full_double(G))
-    raise_error(m, "badArray", "input 2 (G) must be a real full double array, got a %s array.",
-                describe_class(G, cls, sizeof cls));
-  if (mxGetNumberOfDimensions(G) != 2 || static_cast<int64_t>(mxGetM(G)) != rows ||
-      static_cast<int64_t>(mxGetN(G)) != cols)
-    raise_error(m, "badSize", "input 2 (G) must be %" PRId64 " x %" PRId64 " (the rows and columns of P), got %"
-                PRIu64 " x %" PRIu64 "%s.", rows, cols, static_cast<uint64_t>(mxGetDimensions(G)[0]),
-                static_cast<uint64_t>(mxGetDimensions(G)[1]), mxGetNumberOfDimensions(G) > 2 ? " x ..." : "");
-  check_finite(m, {G, 2, "G"}, rows, rows * cols);
-
-  char shown[32];
-  const double radius = single_value(m, {prhs[2], 3, "radius"});
-  if (!(radius >= 0.0 && radius < HUGE_VAL) || std::floor(radius) != radius) {
-    show_value(radius, shown, sizeof shown);
-    raise_error(m, "badRadius", "input 3 (radius) must be a finite whole number of at least 0, got %s.", shown);
-  }
-  const double epsilon = single_value(m, {prhs[3], 4, "epsilon"});
-  if (!(epsilon > 0.0 && epsilon < HUGE_VAL)) {
-    show_value(epsilon, shown, sizeof shown);
-    raise_error(m, "badEpsilon", "input 4 (epsilon) must be a finite number above 0, got %s.", shown);
-  }
-  // Every window covers the whole image long before this radius.
-  const int64_t r = static_cast<int64_t>(std::min(radius, 9007199254740992.0));
+  const GuideArgs guide = check_guide_args(m, prhs, 1, rows, cols, "P");
 
   mxArray* Q = mxCreateUninitNumericArray(ndims, const_cast<mwSize*>(dims), mxDOUBLE_CLASS, mxREAL);
   if (!Q)
@@ -62,7 +40,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   const int threads = static_cast<int>(std::max<int64_t>(1, std::min<int64_t>(hardware, slices)));
   const char* failure = nullptr;
   try {
-    guided_filter(mxGetPr(P), mxGetPr(G), rows, cols, slices, r, epsilon, mxGetPr(Q), threads);
+    guided_filter(mxGetPr(P), guide.guide, rows, cols, slices, guide.radius, guide.epsilon, mxGetPr(Q), threads);
   } catch (const std::bad_alloc&) {
     failure = "outOfMemory";
   } catch (...) {
