@@ -16,7 +16,9 @@ function [disparity, confidence] = lf_disparity_from_entropy(entropy, shifts, re
 %     [~, ~, E] = lf_disparity_sweep(R, 9, linspace(-2, 2, 41));
 %     plain = lf_disparity_from_entropy(E, linspace(-2, 2, 41), false);
 %
-%   See also LF_DISPARITY_SWEEP.
+%   The module LF_COST_MINIMUM gives the same bits in Octave, faster.
+%
+%   See also LF_DISPARITY_SWEEP, LF_COST_MINIMUM.
 
   if nargin < 3
     refine = true;
