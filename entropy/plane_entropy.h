@@ -71,8 +71,12 @@ inline void update_map(double* element, float entropy, MapUpdate update) {
 // in the rule's range; a sample outside it is binned as 0, so the map then
 // holds no meaningful value, but nothing undefined happens. The map must not
 // overlap the plane. The engine has every VectorPath; `path` must be available.
+// `scratch`: kEntropyScratchBytes bytes aligned to 64 for the binned samples
+// of a chunk of rows, for a thread with a small stack; null: on the stack.
+constexpr int64_t kEntropyScratchBytes = 128 * 1024;
 bool plane_entropy(VectorPath path, BinRule rule, const double* plane, int64_t rows, int64_t cols,
-                   int64_t angular_size, const EntropyTerms& terms, double* map, MapUpdate update);
+                   int64_t angular_size, const EntropyTerms& terms, double* map, MapUpdate update,
+                   uint8_t* scratch = nullptr);
 
 // The widest path of the engine that this CPU runs; both kernels default to it.
 VectorPath plane_entropy_path();
@@ -93,12 +97,12 @@ void binned_entropy(VectorPath path, uint8_t* bins, int64_t rows, int64_t cols, 
 constexpr int64_t kLaneMaxBlock = 15;
 
 // The per-path bodies behind plane_entropy (same contract, 1 <= C <= kLaneMaxBlock
-// for the vector ones).
+// for the vector ones, whose scratch is never null).
 bool plane_entropy_portable(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
                             const EntropyTerms& terms, double* map, MapUpdate update);
 #define LF_PLANE_ENTROPY_PATH(isa)                                                                              \
   bool plane_entropy_##isa(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size, \
-                           const EntropyTerms& terms, double* map, MapUpdate update)
+                           const EntropyTerms& terms, double* map, MapUpdate update, uint8_t* scratch)
 #define LF_BINNED_ENTROPY_PATH(isa)                                                                             \
   void binned_entropy_##isa(uint8_t* bins, int64_t rows, int64_t cols, int64_t angular_size,                  \
                             const EntropyTerms& terms, double* map, MapUpdate update)

@@ -77,7 +77,7 @@ inline void prefetch_line(uintptr_t address) { _mm_prefetch(reinterpret_cast<con
 
 LF_BINNED_ENTROPY_PATH(avx512) { lanes_binned_entropy(bins, rows, cols, angular_size, terms, map, update); }
 LF_PLANE_ENTROPY_PATH(avx512) {
-  return lanes_plane_entropy(rule, plane, rows, cols, angular_size, terms, map, update);
+  return lanes_plane_entropy(rule, plane, rows, cols, angular_size, terms, map, update, scratch);
 }
 LF_TARGET_END
 

@@ -52,9 +52,9 @@ constexpr int kTableBytes = LF_TABLE_BYTES;
 constexpr int kTableBytes = 0;
 #endif
 // Binned samples of one chunk of rows of a column, kLanes bytes per angular
-// sample and group, on the stack. A chunk that takes all rows reads the plane
-// in one straight pass: all rows up to 1600 at C = 9, 576 at C = 15.
-constexpr int64_t kChunkBytes = 128 * 1024;
+// sample and group, in the caller's scratch. A chunk that takes all rows reads
+// the plane in one straight pass: all rows up to 1600 at C = 9, 576 at C = 15.
+constexpr int64_t kChunkBytes = kEntropyScratchBytes;
 
 // Per-call constants.
 struct Plan {
@@ -440,11 +440,10 @@ void sort_and_sum(uint8_t* group, const Plan& plan, const EntropyTerms& terms, d
 // fixed_C: the angular size when compiled for one, else 0 (from the plan).
 template <BinRule rule, int fixed_C>
 bool lanes_plane(const RemappedLightField& field, const Plan& plan, const EntropyTerms& terms, double* map,
-                 MapUpdate update) {
+                 MapUpdate update, uint8_t* bins) {
   const int64_t rows = field.rows, C = fixed_C > 0 ? fixed_C : plan.C;
   const int64_t group_bytes = int64_t{kLanes} * plan.samples;
   const int64_t chunk_rows = kLanes * std::max<int64_t>(1, kChunkBytes / group_bytes);
-  alignas(64) uint8_t bins[kChunkBytes];
   Seen seen;
   for (int64_t c = 0; c < field.cols; ++c) {
     for (int64_t first = 0; first < rows; first += chunk_rows) {
@@ -471,7 +470,7 @@ bool lanes_plane(const RemappedLightField& field, const Plan& plan, const Entrop
 }
 
 bool lanes_plane_entropy(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
-                         const EntropyTerms& terms, double* map, MapUpdate update) {
+                         const EntropyTerms& terms, double* map, MapUpdate update, uint8_t* scratch) {
   static_assert(kLaneMaxBlock * kLaneMaxBlock < 256, "run lengths must fit a byte");
   static_assert(kLaneMaxBlock * kLaneMaxBlock < EntropyTerms::kTabulated, "every run length has its summand");
   Plan plan;
@@ -482,10 +481,10 @@ bool lanes_plane_entropy(BinRule rule, const double* plane, int64_t rows, int64_
   // the transposes then keep only the rows they store, at fixed offsets
   // (about a tenth fewer instructions at C = 9).
   if (rule == BinRule::rounded)
-    return angular_size == 9 ? lanes_plane<BinRule::rounded, 9>(field, plan, terms, map, update)
-                             : lanes_plane<BinRule::rounded, 0>(field, plan, terms, map, update);
-  return angular_size == 9 ? lanes_plane<BinRule::truncated, 9>(field, plan, terms, map, update)
-                           : lanes_plane<BinRule::truncated, 0>(field, plan, terms, map, update);
+    return angular_size == 9 ? lanes_plane<BinRule::rounded, 9>(field, plan, terms, map, update, scratch)
+                             : lanes_plane<BinRule::rounded, 0>(field, plan, terms, map, update, scratch);
+  return angular_size == 9 ? lanes_plane<BinRule::truncated, 9>(field, plan, terms, map, update, scratch)
+                           : lanes_plane<BinRule::truncated, 0>(field, plan, terms, map, update, scratch);
 }
 
 // Bins made elsewhere (the sweep bins its refocused values as it makes

@@ -4,8 +4,20 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "refocus/refocus_paths.h"
+
+// The region kernel's working memory, fixed whatever the sizes (about 130
+// KB): a thread with a small stack passes its own, made beforehand, since
+// the kernel never allocates.
+struct RefocusScratch;
+struct RefocusScratchDelete {
+  void operator()(RefocusScratch* scratch) const;
+};
+using RefocusScratchPtr = std::unique_ptr<RefocusScratch, RefocusScratchDelete>;
+// Throws std::bad_alloc.
+RefocusScratchPtr make_refocus_scratch();
 
 // Pixels r_begin .. r_end - 1 by c_begin .. c_end - 1 of planes k_begin ..
 // k_end - 1. Block position (a, b) of pixel (r, c) in plane k goes to
@@ -21,6 +33,8 @@ struct RefocusRegion {
   // Ask for the next column's destination lines ahead: worth it when the
   // destination streams from memory, not for a buffer that stays in cache.
   bool prefetch_destination;
+  // Null: the kernel's working memory is on the calling thread's stack.
+  RefocusScratch* scratch = nullptr;
 };
 
 // Every value bit for bit what refocus_remapped writes for the same pixel,
@@ -73,5 +87,6 @@ class RefocusWindow {
   void refocus_bins(int64_t i, const RefocusRegion& region, uint8_t* bins, int64_t lanes) const;
 
  private:
-  RefocusWindowState* state_;
+  // Owned from the start: a constructor that throws midway frees it.
+  std::unique_ptr<RefocusWindowState> state_;
 };

@@ -26,8 +26,8 @@ inline int64_t clamp_index(double f, int64_t bound) {
   return static_cast<int64_t>(f);
 }
 
-// Working memory, on the stack and fixed whatever the sizes (about 130 KB):
-// a tile of rows times the offsets v of one chunk is at most kEntries pairs.
+// Working memory, fixed whatever the sizes (RefocusScratch): a tile of rows
+// times the offsets v of one chunk is at most kEntries pairs.
 // Tall tiles keep the reads and writes of one column long enough for the
 // memory system to stream them.
 constexpr int64_t kEntries = 2304;
@@ -80,6 +80,19 @@ struct RowTable {
   int64_t origin[kMaxChunk];  // per offset: source row at slot row 0
   int64_t filled[kMaxChunk];  // and how many slot rows hold data
 };
+
+}  // namespace
+
+struct RefocusScratch {
+  RowTable table;
+  double slots[3 * kSlotEntries];  // three source columns, rows of one offset side by side
+  double sums[kSumEntries];        // running sums of a tile's pixels
+};
+
+void RefocusScratchDelete::operator()(RefocusScratch* scratch) const { delete scratch; }
+RefocusScratchPtr make_refocus_scratch() { return RefocusScratchPtr(new RefocusScratch); }
+
+namespace {
 
 // The per-row entries of a table whose slot rows (origin, filled, cap) are set.
 template <int W> void build_row_entries(const Geometry& g, RowTable& t) {
@@ -459,7 +472,7 @@ LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t co
   double* LF_RESTRICT destination = region.destination;
   double* LF_RESTRICT image = region.image;
 
-  RowTable t;
+  RowTable& t = region.scratch->table;
   if (offsets * kMinTile <= kEntries) {
     t.chunk = offsets;
     t.tile = std::min(kMaxTile, kEntries / offsets / kMinTile * kMinTile);
@@ -469,8 +482,8 @@ LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t co
   }
   t.cap = t.tile + t.tile / 4;
   const int64_t col_tile = kSumEntries / t.tile;
-  double slots[3 * kSlotEntries];
-  double sums[kSumEntries];
+  double* const slots = region.scratch->slots;
+  double* const sums = region.scratch->sums;
 
   for (t.r_begin = region.r_begin; t.r_begin < region.r_end; t.r_begin += t.tile) {
     const int64_t n = t.n = std::min(t.tile, region.r_end - t.r_begin);
@@ -683,8 +696,25 @@ void refocus_remapped(const double* source, double* destination, double* image, 
                  whole_field(destination, image, rows, cols, angular_size), path);
 }
 
+namespace {
+
+// The working memory on this frame's stack, apart from the kernel's own, so
+// that a call that brings its own never reserves it.
+LF_NOINLINE void refocus_region_on_stack(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
+                                         uint16_t angular_radius, double alpha, const RefocusRegion& region,
+                                         VectorPath path) {
+  RefocusScratch scratch;
+  RefocusRegion with = region;
+  with.scratch = &scratch;
+  kernel_for(path, angular_size, angular_radius)(source, cols, rows, angular_size, angular_radius, alpha, with);
+}
+
+}  // namespace
+
 void refocus_region(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
                     uint16_t angular_radius, double alpha, const RefocusRegion& region, VectorPath path) {
+  if (!region.scratch)
+    return refocus_region_on_stack(source, cols, rows, angular_size, angular_radius, alpha, region, path);
   kernel_for(path, angular_size, angular_radius)(source, cols, rows, angular_size, angular_radius, alpha, region);
 }
 
@@ -697,6 +727,7 @@ struct RefocusWindowState {
   int64_t r_begin, r_end, c_begin, c_end;
   RowTable layout;                   // slot rows of the copy (origin, filled, cap, shared)
   std::vector<int64_t> col_lo, col_at;  // per u (index D + u): first column held, its slot
+  std::vector<int64_t> plan_bounds;     // plan's working rows and columns, 8 x C
   std::vector<double> shifts;
   std::vector<RowTable> tables;
   std::vector<double> copy;
@@ -917,12 +948,13 @@ RefocusWindow::RefocusWindow(VectorPath path, int64_t rows, int64_t cols, int64_
   if (tile_rows > w.layout.tile) max_shifts = 0;
   w.col_lo.resize(size_t(angular_size));
   w.col_at.resize(size_t(angular_size) + 1);
+  if (max_shifts > 0) w.plan_bounds.resize(size_t(8 * angular_size));
   w.shifts.resize(size_t(max_shifts));
   w.tables.resize(size_t(max_shifts));
   if (max_shifts > 0) w.copy.resize(size_t(kWindowEntries));
 }
 
-RefocusWindow::~RefocusWindow() { delete state_; }
+RefocusWindow::~RefocusWindow() = default;
 
 int64_t RefocusWindow::plan(int64_t r_begin, int64_t r_end, int64_t c_begin, int64_t c_end, const double* shifts,
                             int64_t count) {
@@ -939,16 +971,28 @@ int64_t RefocusWindow::plan(int64_t r_begin, int64_t r_end, int64_t c_begin, int
   // Rows and columns never decrease with r and c, so a shift needs of each
   // offset rows r0(first row) .. r1(last row), of each u columns c0(first
   // column) .. c1(last column); the copy holds their union over the shifts.
-  std::vector<int64_t> origin(size_t(C), INT64_MAX), end(size_t(C), 0), lo(size_t(C), INT64_MAX),
-      hi(size_t(C), 0);
-  std::vector<int64_t> o = origin, e = end, l = lo, h = hi;  // with one more shift
+  // The union so far (origin .. end of each offset's rows, lo .. hi of each
+  // u's columns) and the same with one more shift, in memory the constructor
+  // set aside: a plan runs on worker threads, which never allocate.
+  int64_t* const origin = w.plan_bounds.data();
+  int64_t* const end = origin + C;
+  int64_t* const lo = end + C;
+  int64_t* const hi = lo + C;
+  int64_t* const o = hi + C;
+  int64_t* const e = o + C;
+  int64_t* const l = e + C;
+  int64_t* const h = l + C;
+  std::fill(origin, end, INT64_MAX);
+  std::fill(end, lo, 0);
+  std::fill(lo, hi, INT64_MAX);
+  std::fill(hi, o, 0);
   int64_t served = 0;
   int64_t cap = 0;
   bool shared = false;
   for (int64_t i = 0; i < count; ++i) {
     Geometry gi = g;
     gi.neg_alpha = std::isnan(shifts[i]) ? shifts[i] : -shifts[i];
-    o = origin, e = end, l = lo, h = hi;
+    std::copy(origin, o, o);
     for (int64_t j = 0; j < C; ++j) {
       double wr;
       int64_t r0, r1;
@@ -973,14 +1017,14 @@ int64_t RefocusWindow::plan(int64_t r_begin, int64_t r_end, int64_t c_begin, int
     const bool s = (last - first) * 4 <= span * 5;
     const int64_t c = s ? last - first : span;
     if (columns * C * c > kWindowEntries) break;
-    origin = o, end = e, lo = l, hi = h;
+    std::copy(o, o + 4 * C, origin);
     cap = c;
     shared = s;
     served = i + 1;
   }
   if (served == 0) return 0;
-  const int64_t first = *std::min_element(origin.begin(), origin.end());
-  const int64_t rows = *std::max_element(end.begin(), end.end()) - first;
+  const int64_t first = *std::min_element(origin, origin + C);
+  const int64_t rows = *std::max_element(end, end + C) - first;
   RowTable& t = w.layout;
   bool same = w.tables_made && w.tables_r_begin == r_begin && w.tables_r_end == r_end &&
               w.tables_count == served && std::memcmp(shifts, w.shifts.data(), size_t(served) * sizeof *shifts) == 0 &&

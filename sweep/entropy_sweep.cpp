@@ -15,7 +15,6 @@
 #include <cmath>
 #include <memory>
 #include <new>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -28,6 +27,7 @@
 #include "entropy/angular_bins.h"
 #include "entropy/plane_entropy.h"
 #include "refocus/refocus_region.h"
+#include "sweep/worker_threads.h"
 
 namespace {
 
@@ -63,6 +63,9 @@ struct Sweep {
   std::atomic<int64_t> fault_shift;  // lowest shift with a fault so far, n when none
 };
 
+// Everything a worker writes besides the caller's arrays, made before the
+// threads start: a worker never allocates, so it never throws, and its stack
+// holds no kernel's working memory.
 struct Workspace {
   // Rounded bins of one plane of a tile, in the groups of the entropy path
   // (`lanes` pixels); 0 lanes: that path bins its own samples.
@@ -73,8 +76,18 @@ struct Workspace {
   std::vector<double> image;   // one plane of a tile's image, when none is asked for
   std::vector<double> map;     // the tile's entropy maps, one per shift of an item
   std::unique_ptr<RefocusWindow> window;
+  RefocusScratchPtr refocus_scratch;
+  std::vector<uint8_t> entropy_store;
+  uint8_t* entropy_scratch = nullptr;  // entropy_store's first 64-byte boundary
   SweepFault fault{-1, 0, 0.0};
 };
+
+// The first 64-byte boundary of a store of bytes + 64 bytes.
+uint8_t* aligned_store(std::vector<uint8_t>& store, int64_t bytes) {
+  store.resize(static_cast<size_t>(bytes + 64));
+  const uintptr_t at = reinterpret_cast<uintptr_t>(store.data());
+  return store.data() + ((64 - at % 64) % 64);
+}
 
 // The first sample of a tile plane outside the bin range, in visiting order,
 // as a position in the whole refocused field; -1 when there is none.
@@ -128,6 +141,7 @@ RefocusRegion tile_region(const Sweep& w, Workspace& ws, int64_t s, int64_t k, i
   }
   region.image_plane = 0;
   region.prefetch_destination = false;
+  region.scratch = ws.refocus_scratch.get();
   return region;
 }
 
@@ -182,7 +196,7 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
       // still hold a bad sample at an earlier pixel.
       const bool clean = !failed[s - first] &&
                          plane_entropy(w.paths.entropy, BinRule::rounded, ws.buffer.data(), nr, nc, C, w.terms, map,
-                                       updates[k]);
+                                       updates[k], ws.entropy_scratch);
       if (clean) continue;
       const int64_t bad = first_fault_in_tile(w, ws.buffer.data(), r_begin, c_begin, nr, nc, k);
       if (bad >= 0) {
@@ -261,22 +275,17 @@ SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, in
     if (ws.lanes % ws.window->bin_width() != 0) ws.lanes = 0;
     if (ws.lanes > 0) {
       const int64_t groups = (w->tile_rows + ws.lanes - 1) / ws.lanes;
-      ws.bin_store.resize(static_cast<size_t>(w->tile_cols * groups * ws.lanes * angular_size * angular_size + 64));
-      const uintptr_t at = reinterpret_cast<uintptr_t>(ws.bin_store.data());
-      ws.bins = ws.bin_store.data() + ((64 - at % 64) % 64);
+      ws.bins = aligned_store(ws.bin_store, w->tile_cols * groups * ws.lanes * angular_size * angular_size);
     }
+    ws.refocus_scratch = make_refocus_scratch();
+    ws.entropy_scratch = aligned_store(ws.entropy_store, kEntropyScratchBytes);
   }
-  // A thread the system will not start leaves its share to the others.
-  std::vector<std::thread> helpers;
-  for (int64_t t = 1; t < count; ++t) {
-    try {
-      helpers.emplace_back(work, std::ref(*w), std::ref(spaces[static_cast<size_t>(t)]));
-    } catch (const std::system_error&) {
-      break;
-    }
-  }
-  work(*w, spaces[0]);
-  for (std::thread& h : helpers) h.join();
+  // A worker that fails (it cannot, as it allocates nothing) ends the queue
+  // for all.
+  Sweep& sweep = *w;
+  run_workers(
+      count, [&](int64_t t) { work(sweep, spaces[static_cast<size_t>(t)]); },
+      [&]() noexcept { sweep.next_item.store(items, std::memory_order_relaxed); });
 
   Workspace merged;
   for (const Workspace& ws : spaces)
