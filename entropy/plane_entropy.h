@@ -89,6 +89,17 @@ VectorPath plane_entropy_path();
 // each ceil(rows / lanes) groups. The bins are sorted in place; `bins` is
 // aligned to 64 bytes. Only for paths where binned_lanes is not 0.
 int64_t binned_lanes(VectorPath path, int64_t angular_size);
+// That layout, for a plane of `rows` rows: sample s = a*C + b of pixel (r, c)
+// at byte pixel(r, c) + sample(s).
+struct BinnedLayout {
+  int64_t lanes, group_bytes, column_bytes;
+  int64_t pixel(int64_t r, int64_t c) const { return c * column_bytes + r / lanes * group_bytes + r % lanes; }
+  int64_t sample(int64_t s) const { return s * lanes; }
+};
+inline BinnedLayout binned_layout(int64_t lanes, int64_t rows, int64_t angular_size) {
+  const int64_t group_bytes = lanes * angular_size * angular_size;
+  return {lanes, group_bytes, (rows + lanes - 1) / lanes * group_bytes};
+}
 void binned_entropy(VectorPath path, uint8_t* bins, int64_t rows, int64_t cols, int64_t angular_size,
                     const EntropyTerms& terms, double* map, MapUpdate update);
 

@@ -495,10 +495,11 @@ void lanes_binned_entropy(uint8_t* bins, int64_t rows, int64_t cols, int64_t ang
                           double* map, MapUpdate update) {
   Plan plan;
   make_plan(plan, angular_size, terms);
-  const int64_t group_bytes = int64_t{kLanes} * plan.samples;
+  const BinnedLayout layout = binned_layout(kLanes, rows, angular_size);
   for (int64_t c = 0; c < cols; ++c)
-    for (int64_t r0 = 0; r0 < rows; r0 += kLanes, bins += group_bytes)
-      sort_and_sum<0>(bins, plan, terms, map + map_index(rows, r0, c), rows - r0, update, Ahead{});
+    for (int64_t r0 = 0; r0 < rows; r0 += kLanes)
+      sort_and_sum<0>(bins + layout.pixel(r0, c), plan, terms, map + map_index(rows, r0, c), rows - r0, update,
+                      Ahead{});
 }
 
 }  // namespace

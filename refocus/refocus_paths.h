@@ -11,3 +11,6 @@
 bool refocus_has_path(VectorPath path);
 // The widest path of the kernel that this CPU runs.
 VectorPath refocus_best_path();
+// The kernel's path for a vector path of the whole library: its widest that
+// the path's instruction set covers (avx2 for avx512).
+inline VectorPath refocus_path_for(VectorPath path) { return path == VectorPath::avx512 ? VectorPath::avx2 : path; }

@@ -26,7 +26,9 @@
 #include "common/remapped_light_field.h"
 #include "entropy/angular_bins.h"
 #include "entropy/plane_entropy.h"
+#include "entropy/sample_range.h"
 #include "refocus/refocus_region.h"
+#include "sweep/refocus_window.h"
 #include "sweep/worker_threads.h"
 
 namespace {
@@ -38,7 +40,7 @@ struct KernelPaths {
 };
 
 KernelPaths kernel_paths(VectorPath path) {
-  return {path == VectorPath::avx512 ? VectorPath::avx2 : path, path};
+  return {refocus_path_for(path), path};
 }
 
 // Shifts per work item, at most: the window splits an item's shifts into runs
@@ -89,31 +91,10 @@ uint8_t* aligned_store(std::vector<uint8_t>& store, int64_t bytes) {
   return store.data() + ((64 - at % 64) % 64);
 }
 
-// The first sample of a tile plane outside the bin range, in visiting order,
-// as a position in the whole refocused field; -1 when there is none.
-int64_t first_fault_in_tile(const Sweep& w, const double* buffer, int64_t r_begin, int64_t c_begin, int64_t nr,
-                            int64_t nc, int64_t k) {
-  const int64_t C = w.C, height = nr * C;
-  const RemappedLightField field{nullptr, w.rows, w.cols, C};
-  for (int64_t r = 0; r < nr; ++r)
-    for (int64_t c = 0; c < nc; ++c)
-      for (int64_t a = 0; a < C; ++a)
-        for (int64_t b = 0; b < C; ++b)
-          if (outside_range(buffer[(r * C + a) + (c * C + b) * height], kRoundedBinRange))
-            return rlf_index(field, r_begin + r, c_begin + c, a, b, k);
-  return -1;
-}
-
-// Visiting order of a sample of the refocused field: pixel rows, pixel
-// columns, angular rows, angular columns, then planes.
-int64_t visiting_rank(const Sweep& w, int64_t index) {
-  const RlfPlace p = rlf_place({nullptr, w.rows, w.cols, w.C}, index);
-  return (((p.r * w.cols + p.c) * w.C + p.a) * w.C + p.b) * 3 + p.k;
-}
-
 void note_fault(const Sweep& w, Workspace& ws, int64_t s, int64_t index, double value) {
   SweepFault& f = ws.fault;
-  if (f.shift < 0 || s < f.shift || (s == f.shift && visiting_rank(w, index) < visiting_rank(w, f.index)))
+  const RemappedLightField field{nullptr, w.rows, w.cols, w.C};
+  if (f.shift < 0 || s < f.shift || (s == f.shift && visiting_rank(field, index) < visiting_rank(field, f.index)))
     f = {s, index, value};
 }
 
@@ -185,7 +166,8 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
       // Bins straight from the refocused values when they cannot leave the
       // range; else the values themselves, checked as they are binned.
       if (windowed && ws.lanes > 0 && ws.window->binnable(s - planned)) {
-        ws.window->refocus_bins(s - planned, tile_region(w, ws, s, k, r_begin, c_begin, nr, nc), ws.bins, ws.lanes);
+        ws.window->refocus_bins(s - planned, tile_region(w, ws, s, k, r_begin, c_begin, nr, nc), ws.bins,
+                                binned_layout(ws.lanes, nr, C));
         binned_entropy(w.paths.entropy, ws.bins, nr, nc, C, w.terms, map, updates[k]);
         continue;
       }
@@ -198,10 +180,12 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
                          plane_entropy(w.paths.entropy, BinRule::rounded, ws.buffer.data(), nr, nc, C, w.terms, map,
                                        updates[k], ws.entropy_scratch);
       if (clean) continue;
-      const int64_t bad = first_fault_in_tile(w, ws.buffer.data(), r_begin, c_begin, nr, nc, k);
+      // The tile's plane is a one-plane field of its own.
+      const int64_t bad = first_sample_out_of_range(ws.buffer.data(), nr, nc, C, kRoundedBinRange, 1);
       if (bad >= 0) {
-        const RlfPlace p = rlf_place({nullptr, w.rows, w.cols, C}, bad);
-        note_fault(w, ws, s, bad, ws.buffer[(p.r - r_begin) * C + p.a + ((p.c - c_begin) * C + p.b) * nr * C]);
+        const RlfPlace p = rlf_place({nullptr, nr, nc, C}, bad);
+        note_fault(w, ws, s, rlf_index({nullptr, w.rows, w.cols, C}, r_begin + p.r, c_begin + p.c, p.a, p.b, k),
+                   ws.buffer[static_cast<size_t>(bad)]);
         failed[s - first] = true;
         int64_t seen = w.fault_shift.load(std::memory_order_relaxed);
         while (s < seen && !w.fault_shift.compare_exchange_weak(seen, s, std::memory_order_relaxed)) {
@@ -269,8 +253,7 @@ SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, in
     ws.buffer.resize(static_cast<size_t>(tile_pixels * angular_size * angular_size));
     if (!images) ws.image.resize(static_cast<size_t>(tile_pixels));
     ws.map.resize(static_cast<size_t>(tile_pixels * kShiftsPerItem));
-    ws.window = std::make_unique<RefocusWindow>(path, rows, cols, angular_size, w->tile_rows,
-                                                w->tile_cols, kShiftsPerItem);
+    ws.window = std::make_unique<RefocusWindow>(path, rows, cols, angular_size, w->tile_rows, kShiftsPerItem);
     ws.lanes = binned_lanes(w->paths.entropy, angular_size);
     if (ws.lanes % ws.window->bin_width() != 0) ws.lanes = 0;
     if (ws.lanes > 0) {
