@@ -205,10 +205,9 @@ inline void compare_exchange(Bytes* x, int low, int high) {
 // line of the next column, one line every kAheadEvery comparators, each group
 // its share (`lines` lines from `at`). So sparse, the requests do not hold the
 // sort up, and the hardware prefetcher, seeing them, fetches the lines
-// between. Measured on Zen 4, 512 x 512, C = 9: 10 to 15 % off the whole pass
-// on SSE2, AVX2 and AVX-512; asking for every line, or for a group's share at
-// once before its sort, made the pass slower. Lines past the plane are only
-// hints.
+// between (docs/PERFORMANCE.md); asking for every line, or for a group's
+// share at once before its sort, made the pass slower. Lines past the plane
+// are only hints.
 struct Ahead {
   uintptr_t at = 0;
   int lines = 0;

@@ -37,9 +37,15 @@ constexpr int64_t kMaxChunk = kEntries / kMinTile;
 constexpr int64_t kSumEntries = 2048;
 constexpr int64_t kSlotEntries = kEntries + kEntries / 4;
 
+// -alpha for the sample positions. alpha * -1.0 keeps a NaN's sign bit on
+// IEEE hardware, but compilers fold the product into a sign flip, which
+// flips it; so only a number is negated, and a NaN passes as it is.
+LF_INLINE double negated(double alpha) { return std::isnan(alpha) ? alpha : -alpha; }
+
 struct Geometry {
-  int64_t rows, cols, C, D, H, P;
-  double neg_alpha;
+  int64_t rows, cols, C, D;
+  int64_t height, plane_size;  // rows * C, the layout's column height; elements of one plane
+  double neg_alpha;            // negated(alpha)
 };
 
 // The row half of a sample's position, its floor, neighbours and weight, by
@@ -68,50 +74,52 @@ LF_INLINE void column_terms(const Geometry& g, int64_t u, int64_t c, double* wc0
 // v = v_begin + j), formed once and shared by every plane, u and column; and
 // where the source rows of each offset sit in a slot.
 struct RowTable {
-  int64_t tile, chunk, cap;  // per call; cap: slot rows per offset
-  int64_t r_begin, n, v_begin, nv;
-  double wr0[kEntries];      // [block of W rows][j][lane]
-  int32_t at[kEntries / 2];  // [block][j]: j*cap + slot row of the block's first r0 when
-                             // its rows run r0 + lane, r1 = r0 + 1; else -1
+  int64_t tile, chunk;  // per call: the most rows of a tile, the most offsets of a chunk
+  int64_t slot_stride;  // slot rows per offset: offset j's rows start at j * slot_stride
+  int64_t r_begin, row_count, v_begin, offset_count;  // this tile's rows, this chunk's offsets
+  double wr0[kEntries];  // [block of W rows][j][lane]
+  // [block][j]: j * slot_stride + the slot row of the block's first r0 when
+  // its rows run regularly (r0 + lane, r1 = r0 + 1); else -1.
+  int32_t run_at[kEntries / 2];
   int32_t slot_row[2][kEntries];  // [r0 or r1][block][j][lane]: the row's place in the slot
-  bool simple[kMaxTile];     // per block: W rows, at >= 0 for every j
-  bool shared;               // every offset holds source rows first .. first + rows - 1
-  int64_t first, rows;
+  bool regular[kMaxTile];         // per block: W rows, run_at >= 0 for every j
+  // Every offset holds the same source rows, common_first ..
+  // common_first + common_rows - 1 (a slot then fills with whole vectors).
+  bool common;
+  int64_t common_first, common_rows;
   int64_t origin[kMaxChunk];  // per offset: source row at slot row 0
   int64_t filled[kMaxChunk];  // and how many slot rows hold data
 };
 
-
-
-// The per-row entries of a table whose slot rows (origin, filled, cap) are set.
+// The per-row entries of a table whose slot rows (origin, filled, slot_stride) are set.
 template <int W> void build_row_entries(const Geometry& g, RowTable& t) {
-  const int64_t blocks = (t.n + W - 1) / W;
+  const int64_t blocks = (t.row_count + W - 1) / W;
   for (int64_t b = 0; b < blocks; ++b) {
-    t.simple[b] = (b + 1) * W <= t.n;
-    for (int64_t j = 0; j < t.nv; ++j) {
+    t.regular[b] = (b + 1) * W <= t.row_count;
+    for (int64_t j = 0; j < t.offset_count; ++j) {
       const int64_t v = t.v_begin + j;
       int64_t start = 0;
-      bool regular = (b + 1) * W <= t.n;
+      bool regular = (b + 1) * W <= t.row_count;
       for (int64_t l = 0; l < W; ++l) {
         // Lanes past the last row repeat it; their values are never stored.
-        const int64_t i = std::min(b * W + l, t.n - 1);
+        const int64_t i = std::min(b * W + l, t.row_count - 1);
         int64_t r0, r1;
-        row_terms(g, v, t.r_begin + i, &t.wr0[(b * t.nv + j) * W + l], &r0, &r1);
-        t.slot_row[0][(b * t.nv + j) * W + l] = static_cast<int32_t>(std::min(r0 - t.origin[j], t.filled[j] - 1));
-        t.slot_row[1][(b * t.nv + j) * W + l] = static_cast<int32_t>(std::min(r1 - t.origin[j], t.filled[j] - 1));
+        row_terms(g, v, t.r_begin + i, &t.wr0[(b * t.offset_count + j) * W + l], &r0, &r1);
+        t.slot_row[0][(b * t.offset_count + j) * W + l] = static_cast<int32_t>(std::min(r0 - t.origin[j], t.filled[j] - 1));
+        t.slot_row[1][(b * t.offset_count + j) * W + l] = static_cast<int32_t>(std::min(r1 - t.origin[j], t.filled[j] - 1));
         if (l == 0) start = r0 - t.origin[j];
         regular = regular && r0 == t.origin[j] + start + l && r1 == r0 + 1;
       }
       regular = regular && start + W + 1 <= t.filled[j];
-      t.at[b * t.nv + j] = regular ? static_cast<int32_t>(j * t.cap + start) : -1;
-      t.simple[b] = t.simple[b] && regular;
+      t.run_at[b * t.offset_count + j] = regular ? static_cast<int32_t>(j * t.slot_stride + start) : -1;
+      t.regular[b] = t.regular[b] && regular;
     }
   }
 }
 
 template <int W> void build_row_table(const Geometry& g, RowTable& t) {
   int64_t first = INT64_MAX, end = 0;
-  for (int64_t j = 0; j < t.nv; ++j) {
+  for (int64_t j = 0; j < t.offset_count; ++j) {
     const int64_t v = t.v_begin + j;
     int64_t r0, r1;
     // Rows never decrease with r, so an offset needs rows r0(first row) ..
@@ -120,20 +128,20 @@ template <int W> void build_row_table(const Geometry& g, RowTable& t) {
     double w;
     row_terms(g, v, t.r_begin, &w, &r0, &r1);
     t.origin[j] = r0;
-    row_terms(g, v, t.r_begin + t.n - 1, &w, &r0, &r1);
-    t.filled[j] = std::min(r1 - t.origin[j] + 1, t.cap);
+    row_terms(g, v, t.r_begin + t.row_count - 1, &w, &r0, &r1);
+    t.filled[j] = std::min(r1 - t.origin[j] + 1, t.slot_stride);
     first = std::min(first, t.origin[j]);
     end = std::max(end, t.origin[j] + t.filled[j]);
   }
   // All offsets share one window of rows when it fits, so that a slot fills
   // with whole vectors; else each offset keeps its own rows.
-  t.shared = end - first <= t.cap;
-  t.first = first;
-  t.rows = end - first;
-  for (int64_t j = 0; j < t.nv; ++j) {
-    if (t.shared) {
+  t.common = end - first <= t.slot_stride;
+  t.common_first = first;
+  t.common_rows = end - first;
+  for (int64_t j = 0; j < t.offset_count; ++j) {
+    if (t.common) {
       t.origin[j] = first;
-      t.filled[j] = t.rows;
+      t.filled[j] = t.common_rows;
     }
   }
   build_row_entries<W>(g, t);
@@ -143,31 +151,31 @@ template <int W> void build_row_table(const Geometry& g, RowTable& t) {
 // of one column, into a slot: offset j into slot row j, so that rows that lie C
 // apart in the layout become neighbours.
 template <int W> LF_INLINE void fill_slot(const RowTable& t, const double* from, int64_t C, double* slot) {
-  if (!t.shared) {
-    for (int64_t j = 0; j < t.nv; ++j) {
+  if (!t.common) {
+    for (int64_t j = 0; j < t.offset_count; ++j) {
       const double* f = from + t.origin[j] * C + j;
-      double* to = slot + j * t.cap;
+      double* to = slot + j * t.slot_stride;
       for (int64_t q = 0; q < t.filled[j]; ++q) to[q] = f[q * C];
     }
     return;
   }
-  from += t.first * C;
+  from += t.common_first * C;
   int64_t q = 0;
-  for (; q + W <= t.rows; q += W) {
+  for (; q + W <= t.common_rows; q += W) {
     int64_t j = 0;
-    for (; j + W <= t.nv; j += W) {
+    for (; j + W <= t.offset_count; j += W) {
       Vec<W> x[W];
       LF_EACH_LANE
       for (int l = 0; l < W; ++l) x[l] = load<W>(from + (q + l) * C + j);
       Transpose<W>::run(x);
       LF_EACH_LANE
-      for (int l = 0; l < W; ++l) store<W>(slot + (j + l) * t.cap + q, x[l]);
+      for (int l = 0; l < W; ++l) store<W>(slot + (j + l) * t.slot_stride + q, x[l]);
     }
-    for (; j < t.nv; ++j)
-      for (int l = 0; l < W; ++l) slot[j * t.cap + q + l] = from[(q + l) * C + j];
+    for (; j < t.offset_count; ++j)
+      for (int l = 0; l < W; ++l) slot[j * t.slot_stride + q + l] = from[(q + l) * C + j];
   }
-  for (; q < t.rows; ++q)
-    for (int64_t j = 0; j < t.nv; ++j) slot[j * t.cap + q] = from[q * C + j];
+  for (; q < t.common_rows; ++q)
+    for (int64_t j = 0; j < t.offset_count; ++j) slot[j * t.slot_stride + q] = from[q * C + j];
 }
 
 template <int W> struct Weights {
@@ -268,25 +276,25 @@ struct ColumnPrefetch {
 
 // Block b of W rows (rows i .. i + W - 1) of one column: refocus_column's
 // work for one block, its values into the sink.
-template <int W, int NV, class Sink>
+template <int W, int Side, class Sink>
 LF_INLINE void refocus_block(const Geometry& g, const RowTable& t, const ColumnJob<Sink>& job, int64_t i, int64_t b) {
-  const int64_t nv = NV ? NV : t.nv, C = NV ? NV : g.C;
-  const double* wr0 = t.wr0 + b * nv * W;
-  const int32_t* at = t.at + b * nv;
+  const int64_t offsets = Side ? Side : t.offset_count, C = Side ? Side : g.C;
+  const double* wr0 = t.wr0 + b * offsets * W;
+  const int32_t* run_at = t.run_at + b * offsets;
   const typename Sink::Cursor out = Sink::block(job.out, i, C);
-  const int64_t lanes = std::min<int64_t>(W, t.n - i);
+  const int64_t lanes = std::min<int64_t>(W, t.row_count - i);
   // Each pixel's sum takes the offsets in increasing j, as per pixel.
   Vec<W> S{};
   if (lanes == W) S = load<W>(job.sum + i);
   int64_t j = 0;
-  if (t.simple[b]) {
+  if (t.regular[b]) {
     // W offsets at a time.
-    for (; j + W <= nv; j += W) {
+    for (; j + W <= offsets; j += W) {
       Vec<W> x[W];
       LF_EACH_LANE
       for (int l = 0; l < W; ++l) {
-        const double* q0 = job.m0 + at[j + l];
-        const double* q1 = job.m1 + at[j + l];
+        const double* q0 = job.m0 + run_at[j + l];
+        const double* q1 = job.m1 + run_at[j + l];
         x[l] = interpolate<W>(load<W>(wr0 + (j + l) * W), job.wc0, job.wc1, load<W>(q0), load<W>(q0 + 1),
                               load<W>(q1), load<W>(q1 + 1));
         S = S + x[l];
@@ -297,19 +305,19 @@ LF_INLINE void refocus_block(const Geometry& g, const RowTable& t, const ColumnJ
   // The offsets left over, and every offset of a block that has clamped
   // rows (the grid's top and bottom), a row skipped by rounding, or fewer
   // than W rows: the same steps, the rows gathered one by one.
-  for (; j < nv; ++j) {
+  for (; j < offsets; ++j) {
     Vec<W> x;
-    if (at[j] >= 0) {
-      const double* q0 = job.m0 + at[j];
-      const double* q1 = job.m1 + at[j];
+    if (run_at[j] >= 0) {
+      const double* q0 = job.m0 + run_at[j];
+      const double* q1 = job.m1 + run_at[j];
       x = interpolate<W>(load<W>(wr0 + j * W), job.wc0, job.wc1, load<W>(q0), load<W>(q0 + 1), load<W>(q1),
                          load<W>(q1 + 1));
     } else {
-      const double* q0 = job.m0 + j * t.cap;
-      const double* q1 = job.m1 + j * t.cap;
+      const double* q0 = job.m0 + j * t.slot_stride;
+      const double* q1 = job.m1 + j * t.slot_stride;
       double s[4][W];
       for (int l = 0; l < W; ++l) {
-        const int32_t r0 = t.slot_row[0][(b * nv + j) * W + l], r1 = t.slot_row[1][(b * nv + j) * W + l];
+        const int32_t r0 = t.slot_row[0][(b * offsets + j) * W + l], r1 = t.slot_row[1][(b * offsets + j) * W + l];
         s[0][l] = q0[r0];
         s[1][l] = q0[r1];
         s[2][l] = q1[r0];
@@ -331,15 +339,16 @@ LF_INLINE void refocus_block(const Geometry& g, const RowTable& t, const ColumnJ
   if (lanes == W) store<W>(job.sum + i, S);
 }
 
-// NV > 0: the copy for chunks of all NV block positions of blocks of side
-// NV, whose loops over the offsets the compiler unrolls; NV = 0: any chunk.
-template <int W, int NV, class Sink>
+// Side > 0: the copy compiled for blocks of that side, every offset in one
+// chunk (C = offsets = Side), whose loops over the offsets the compiler
+// unrolls; Side = 0: any block and chunk.
+template <int W, int Side, class Sink>
 LF_INLINE void refocus_column(const Geometry& g, const RowTable& t, ColumnJob<Sink> job) {
   ColumnPrefetch ahead;
-  ahead.start(job, (t.n + W - 1) / W);
-  for (int64_t i = 0, b = 0; i < t.n; i += W, ++b) {
+  ahead.start(job, (t.row_count + W - 1) / W);
+  for (int64_t i = 0, b = 0; i < t.row_count; i += W, ++b) {
     ahead.some();
-    refocus_block<W, NV, Sink>(g, t, job, i, b);
+    refocus_block<W, Side, Sink>(g, t, job, i, b);
   }
 }
 
@@ -365,45 +374,45 @@ LF_INLINE void group_values(const Weights<W>& w, const double* p, int64_t slot, 
 // bins takes the columns in pairs, offset by offset (Sink::columns, from the
 // first column's cursor); values are transposed and stored as refocus_block
 // stores them.
-template <int W, int NV, int K, class Sink>
+template <int W, int Side, int K, class Sink>
 LF_INLINE void refocus_column_group(const Geometry& g, const RowTable& t, const ColumnJob<Sink>* group) {
   constexpr bool kBins = Sink::kBins;
   static_assert(!kBins || K % 2 == 0, "columns binned in pairs");
-  const int64_t nv = NV ? NV : t.nv, C = NV ? NV : g.C;
+  const int64_t offsets = Side ? Side : t.offset_count, C = Side ? Side : g.C;
   const int64_t slot = group[0].m1 - group[0].m0;
   const int64_t sum_step = group[1].sum - group[0].sum;
   // Storing values, the columns read their jobs from a local copy, which no
   // stored value can alias (read through `group`, GCC reloads them after
-  // every store: 11 % more instructions), and ask for the memory they need
-  // next; binning reads them in place (a copy of eight cost the sweep 18 %)
-  // and works inside the window's copy.
+  // every store), and ask for the memory they need next; binning reads them
+  // in place (a copy of eight slowed the sweep down) and works inside the
+  // window's copy.
   ColumnJob<Sink> local[kBins ? 1 : K];
   ColumnPrefetch ahead[K];
   const ColumnJob<Sink>* jobs = group;
   if constexpr (!kBins) {
     for (int k = 0; k < K; ++k) {
       local[k] = group[k];
-      ahead[k].start(local[k], (t.n + W - 1) / W);
+      ahead[k].start(local[k], (t.row_count + W - 1) / W);
     }
     jobs = local;
   }
-  for (int64_t i = 0, b = 0; i < t.n; i += W, ++b) {
+  for (int64_t i = 0, b = 0; i < t.row_count; i += W, ++b) {
     if constexpr (!kBins)
       for (int k = 0; k < K; ++k) ahead[k].some();
-    if (!t.simple[b]) {
-      for (int k = 0; k < K; ++k) refocus_block<W, NV, Sink>(g, t, jobs[k], i, b);
+    if (!t.regular[b]) {
+      for (int k = 0; k < K; ++k) refocus_block<W, Side, Sink>(g, t, jobs[k], i, b);
       continue;
     }
-    const double* wr0 = t.wr0 + b * nv * W;
-    const int32_t* at = t.at + b * nv;
+    const double* wr0 = t.wr0 + b * offsets * W;
+    const int32_t* run_at = t.run_at + b * offsets;
     double* sum = jobs[0].sum + i;
     Vec<W> S[K];
     for (int k = 0; k < K; ++k) S[k] = load<W>(sum + k * sum_step);
     if constexpr (kBins) {
       const typename Sink::Cursor out = Sink::block(jobs[0].out, i, C);
-      for (int64_t j = 0; j < nv; ++j) {
+      for (int64_t j = 0; j < offsets; ++j) {
         Vec<W> x[K];
-        group_values<W, K>(weights<W>(load<W>(wr0 + j * W), jobs[0].wc0, jobs[0].wc1), jobs[0].m0 + at[j], slot, x,
+        group_values<W, K>(weights<W>(load<W>(wr0 + j * W), jobs[0].wc0, jobs[0].wc1), jobs[0].m0 + run_at[j], slot, x,
                            S);
         for (int k = 0; k < K; k += 2) Sink::template columns<W>(out, j, k, x[k], x[k + 1]);
       }
@@ -411,18 +420,18 @@ LF_INLINE void refocus_column_group(const Geometry& g, const RowTable& t, const 
       // W offsets at a time, transposed in registers to layout order.
       Vec<W> x[K];
       int64_t j = 0;
-      for (; j + W <= nv; j += W) {
+      for (; j + W <= offsets; j += W) {
         Vec<W> rows[K][W];
         LF_EACH_LANE
         for (int l = 0; l < W; ++l) {
           group_values<W, K>(weights<W>(load<W>(wr0 + (j + l) * W), jobs[0].wc0, jobs[0].wc1),
-                             jobs[0].m0 + at[j + l], slot, x, S);
+                             jobs[0].m0 + run_at[j + l], slot, x, S);
           for (int k = 0; k < K; ++k) rows[k][l] = x[k];
         }
         for (int k = 0; k < K; ++k) Sink::template offsets<W>(Sink::block(jobs[k].out, i, C), j, rows[k]);
       }
-      for (; j < nv; ++j) {
-        group_values<W, K>(weights<W>(load<W>(wr0 + j * W), jobs[0].wc0, jobs[0].wc1), jobs[0].m0 + at[j], slot, x,
+      for (; j < offsets; ++j) {
+        group_values<W, K>(weights<W>(load<W>(wr0 + j * W), jobs[0].wc0, jobs[0].wc1), jobs[0].m0 + run_at[j], slot, x,
                            S);
         for (int k = 0; k < K; ++k) Sink::template offset<W>(Sink::block(jobs[k].out, i, C), j, x[k]);
       }

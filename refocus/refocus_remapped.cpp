@@ -35,11 +35,9 @@ namespace {
 // are C apart), so W rows of one v are one vector load, and the slot serves
 // the next column as its c0; the values of W rows are transposed back to
 // layout order. Three slots let a pair of columns with the same weights
-// share each weight product (refocus_column_group). Measured on a shared
-// 2-core AMD EPYC (Zen 4) VM, 512 x 512 pixels, C = 9: about 64 ms on the
-// AVX2 path (73 ms one column at a time), 90 ms on SSE2, against about
-// 600 ms for the literal loops and 31 ms for a plain copy of the source.
-template <int W, int NV>
+// share each weight product (refocus_column_group). Timings against the
+// literal loops and a plain copy: docs/PERFORMANCE.md.
+template <int W, int Side>
 LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t cols_in, uint16_t rows_in,
                                    uint16_t angular_size, uint16_t angular_radius, double alpha,
                                    const RefocusRegion& region, RowTable& t, double* slots, double* sums) {
@@ -48,11 +46,9 @@ LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t co
   g.cols = cols_in;
   g.C = angular_size;
   g.D = angular_radius;
-  g.H = g.rows * g.C;
-  g.P = g.H * g.cols * g.C;
-  // alpha * -1.0 keeps a NaN's sign bit on IEEE hardware, but compilers fold
-  // the product into a sign flip; only non-NaN values may be negated.
-  g.neg_alpha = std::isnan(alpha) ? alpha : -alpha;
+  g.height = g.rows * g.C;
+  g.plane_size = g.height * g.cols * g.C;
+  g.neg_alpha = negated(alpha);
   if (region.r_end <= region.r_begin || region.c_end <= region.c_begin) return;
   const double block = static_cast<double>(static_cast<int32_t>(g.C * g.C));
   const int64_t offsets = 2 * g.D + 1;
@@ -66,15 +62,15 @@ LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t co
     t.chunk = kMaxChunk;
     t.tile = kMinTile;
   }
-  t.cap = t.tile + t.tile / 4;
+  t.slot_stride = t.tile + t.tile / 4;
   const int64_t col_tile = kSumEntries / t.tile;
 
   for (t.r_begin = region.r_begin; t.r_begin < region.r_end; t.r_begin += t.tile) {
-    const int64_t n = t.n = std::min(t.tile, region.r_end - t.r_begin);
+    const int64_t n = t.row_count = std::min(t.tile, region.r_end - t.r_begin);
     const int64_t r_at = t.r_begin - region.r_begin;
     t.v_begin = INT64_MIN;
     for (int64_t k = region.k_begin; k < region.k_end; ++k) {
-      const double* plane = source + k * g.P;
+      const double* plane = source + k * g.plane_size;
       double* to_plane = destination + (k - region.k_begin) * region.destination_plane;
       for (int64_t c_begin = region.c_begin; c_begin < region.c_end; c_begin += col_tile) {
         const int64_t m = std::min(col_tile, region.c_end - c_begin);
@@ -84,7 +80,7 @@ LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t co
           for (int64_t v_begin = -g.D; v_begin <= g.D; v_begin += t.chunk) {
             if (t.v_begin != v_begin) {
               t.v_begin = v_begin;
-              t.nv = std::min(t.chunk, g.D + 1 - v_begin);
+              t.offset_count = std::min(t.chunk, g.D + 1 - v_begin);
               build_row_table<W>(g, t);
             }
             const int64_t a_begin = g.D + v_begin;
@@ -92,7 +88,7 @@ LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t co
             const auto fill = [&](int e, int64_t column) {
               if (held[e] == column) return;
               held[e] = column;
-              fill_slot<W>(t, plane + (column * g.C + b) * g.H + a_begin, g.C, slots + e * kSlotEntries);
+              fill_slot<W>(t, plane + (column * g.C + b) * g.height + a_begin, g.C, slots + e * kSlotEntries);
             };
             // The slot of a column, filled unless held; evicts the lowest
             // column held other than `keep`, as columns only grow.
@@ -125,14 +121,14 @@ LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t co
               const int64_t next = last ? 0 : clamp_index(std::floor(pn) + 1.0, g.cols);
               job.next_source = job.next_destination = 0;
               job.source_lines = job.destination_lines = 0;
-              if (!last && t.shared)
-                lines_of(plane + (next * g.C + b) * g.H + t.first * g.C + a_begin, (t.rows - 1) * g.C + t.nv,
+              if (!last && t.common)
+                lines_of(plane + (next * g.C + b) * g.height + t.common_first * g.C + a_begin, (t.common_rows - 1) * g.C + t.offset_count,
                          &job.next_source, &job.source_lines);
               if (!last && region.prefetch_destination)
-                lines_of(job.out.to + ahead * g.C * region.destination_height, (n - 1) * g.C + t.nv,
+                lines_of(job.out.to + ahead * g.C * region.destination_height, (n - 1) * g.C + t.offset_count,
                          &job.next_destination, &job.destination_lines);
             };
-            const bool sized = NV && t.nv == NV && g.C == NV;
+            const bool sized = Side && t.offset_count == Side && g.C == Side;
             for (int64_t cl = 0; cl < m;) {
               const int64_t c = c_begin + cl;
               ColumnJob<StoreValues> jobs[2];
@@ -142,9 +138,9 @@ LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t co
               // weights have the same bits (one binade of c + u * alpha) and
               // they read three source columns in a row, unclamped. Only the
               // copies of one block side have the pair kernel, and only with
-              // vectors of four: with two (SSE2) it ran 10 % slower, although
-              // it took 17 % fewer instructions.
-              if constexpr (NV > 0 && W == 4) {
+              // vectors of four: with two (SSE2) it ran slower, although it
+              // took fewer instructions.
+              if constexpr (Side > 0 && W == 4) {
                 int64_t d0, d1;
                 if (sized && cl + 1 < m && c1 == c0 + 1) {
                   jobs[1] = column_job(c + 1, &d0, &d1);
@@ -170,7 +166,7 @@ LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t co
                       jobs[e].m0 = m0 + e * step;
                       jobs[e].m1 = m0 + (e + 1) * step;
                     }
-                    refocus_column_group<W, NV, 2, StoreValues>(g, t, jobs);
+                    refocus_column_group<W, Side, 2, StoreValues>(g, t, jobs);
                     cl += 2;
                     continue;
                   }
@@ -180,7 +176,7 @@ LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t co
               jobs[0].m0 = slot_for(c0, c1);
               jobs[0].m1 = slot_for(c1, c0);
               if (sized)
-                refocus_column<W, NV, StoreValues>(g, t, jobs[0]);
+                refocus_column<W, Side, StoreValues>(g, t, jobs[0]);
               else
                 refocus_column<W, 0, StoreValues>(g, t, jobs[0]);
               ++cl;
@@ -219,33 +215,33 @@ RefocusRegion whole_field(double* destination, double* image, int64_t rows, int6
 // compiler knows no stored value can alias (in memory it is given, GCC
 // reloads from them after stores: about a sixth more instructions on AVX2);
 // or, Given, the caller's (RefocusRegion::scratch).
-template <int W, int NV, bool Given>
+template <int W, int Side, bool Given>
 LF_INLINE void refocus_region_with(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
                                    uint16_t angular_radius, double alpha, const RefocusRegion& region) {
   if constexpr (Given) {
     RefocusScratch& s = *region.scratch;
-    refocus_region_body<W, NV>(source, cols, rows, angular_size, angular_radius, alpha, region, s.table, s.slots,
+    refocus_region_body<W, Side>(source, cols, rows, angular_size, angular_radius, alpha, region, s.table, s.slots,
                                s.sums);
   } else {
     RowTable table;
     double slots[3 * kSlotEntries];
     double sums[kSumEntries];
-    refocus_region_body<W, NV>(source, cols, rows, angular_size, angular_radius, alpha, region, table, slots, sums);
+    refocus_region_body<W, Side>(source, cols, rows, angular_size, angular_radius, alpha, region, table, slots, sums);
   }
 }
 
 // Two doubles a vector: SSE2, NEON, or plain C++ where there are no vectors.
-template <int NV, bool Given>
+template <int Side, bool Given>
 void refocus_pairs(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
                    uint16_t angular_radius, double alpha, const RefocusRegion& region) {
-  refocus_region_with<2, NV, Given>(source, cols, rows, angular_size, angular_radius, alpha, region);
+  refocus_region_with<2, Side, Given>(source, cols, rows, angular_size, angular_radius, alpha, region);
 }
 
 #if LF_X86_PATHS
-template <int NV, bool Given>
+template <int Side, bool Given>
 LF_TARGET("avx2") void refocus_avx2(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
                                     uint16_t angular_radius, double alpha, const RefocusRegion& region) {
-  refocus_region_with<4, NV, Given>(source, cols, rows, angular_size, angular_radius, alpha, region);
+  refocus_region_with<4, Side, Given>(source, cols, rows, angular_size, angular_radius, alpha, region);
 }
 #endif
 
@@ -256,11 +252,11 @@ struct Copy {
   int side;  // 0: any size
   Kernel pairs, avx2;
 };
-template <int NV, bool Given = false> constexpr Copy copy_of() {
+template <int Side, bool Given = false> constexpr Copy copy_of() {
 #if LF_X86_PATHS
-  return {NV, refocus_pairs<NV, Given>, refocus_avx2<NV, Given>};
+  return {Side, refocus_pairs<Side, Given>, refocus_avx2<Side, Given>};
 #else
-  return {NV, refocus_pairs<NV, Given>, nullptr};
+  return {Side, refocus_pairs<Side, Given>, nullptr};
 #endif
 }
 // The block sides of the usual camera arrays and plenoptic captures, with

@@ -14,7 +14,7 @@
 
 // Internal linkage, as the kernel's own helpers: only the refocus kernels
 // include this, and GCC inlines and schedules the kernel as it did with these
-// lines in its file (with external linkage the code differs by about 1 %).
+// lines in its file (with external linkage the code differs).
 namespace {
 
 #if LF_GNU

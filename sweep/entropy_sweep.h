@@ -17,7 +17,7 @@ struct SweepFault {
   double value;
 };
 
-// Pixels per tile; zero picks the sizes that measured fastest.
+// Pixels per tile; zero picks the default sizes (docs/PERFORMANCE.md).
 struct SweepTiling {
   int64_t rows = 0, cols = 0;
 };

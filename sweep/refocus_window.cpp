@@ -19,7 +19,7 @@ struct RefocusWindowState {
   Geometry g;
   int64_t count;  // planned shifts
   int64_t r_begin, r_end, c_begin, c_end;
-  RowTable layout;                   // slot rows of the copy (origin, filled, cap, shared)
+  RowTable layout;  // slot rows of the copy (origin, filled, slot_stride, common)
   std::vector<int64_t> col_lo, col_at;  // per u (index D + u): first column held, its slot
   std::vector<int64_t> plan_bounds;     // plan's working rows and columns, 8 x C
   std::vector<double> shifts;
@@ -36,25 +36,24 @@ namespace {
 
 // About 2.5 MB: each shift reads the copy once, column by column, so it may
 // outgrow the second-level cache; a longer run of shifts per copy saves more
-// filling than the third-level reads cost (measured 88 K entries against 320
-// K: about 51 against 47 ms per shift, 512 x 512, C = 9, 41 shifts).
+// filling than the third-level reads cost (docs/PERFORMANCE.md).
 constexpr int64_t kWindowEntries = 320 * 1024;
 
 template <int W> void window_tables(RefocusWindowState& w) {
   for (int64_t i = 0; i < w.count; ++i) {
     RowTable& t = w.tables[static_cast<size_t>(i)];
     Geometry g = w.g;
-    g.neg_alpha = std::isnan(w.shifts[size_t(i)]) ? w.shifts[size_t(i)] : -w.shifts[size_t(i)];
+    g.neg_alpha = negated(w.shifts[size_t(i)]);
     t.tile = w.layout.tile;
     t.chunk = w.layout.chunk;
-    t.cap = w.layout.cap;
+    t.slot_stride = w.layout.slot_stride;
     t.r_begin = w.r_begin;
-    t.n = w.r_end - w.r_begin;
+    t.row_count = w.r_end - w.r_begin;
     t.v_begin = -g.D;
-    t.nv = g.C;
-    t.shared = w.layout.shared;
-    t.first = w.layout.first;
-    t.rows = w.layout.rows;
+    t.offset_count = g.C;
+    t.common = w.layout.common;
+    t.common_first = w.layout.common_first;
+    t.common_rows = w.layout.common_rows;
     std::copy(w.layout.origin, w.layout.origin + g.C, t.origin);
     std::copy(w.layout.filled, w.layout.filled + g.C, t.filled);
     build_row_entries<W>(g, t);
@@ -68,9 +67,9 @@ constexpr double kBinBandLow = -0.25, kBinBandHigh = 255.25;
 // Whether every sample a slot holds lies in the band.
 LF_INLINE bool slot_in_band(const RowTable& t, const double* slot) {
   int64_t outside = 0;
-  for (int64_t j = 0; j < t.nv; ++j) {
-    const double* q = slot + j * t.cap;
-    const int64_t filled = t.shared ? t.rows : t.filled[j];
+  for (int64_t j = 0; j < t.offset_count; ++j) {
+    const double* q = slot + j * t.slot_stride;
+    const int64_t filled = t.common ? t.common_rows : t.filled[j];
     // Without branches or negations, so that it runs as vector compares.
     for (int64_t e = 0; e < filled; ++e) outside += (q[e] < kBinBandLow) | (q[e] > kBinBandHigh) | (q[e] != q[e]);
   }
@@ -79,15 +78,15 @@ LF_INLINE bool slot_in_band(const RowTable& t, const double* slot) {
 
 template <int W> LF_INLINE void window_fill(RefocusWindowState& w, const double* source, int64_t k) {
   const Geometry& g = w.g;
-  const double* plane = source + k * g.P;
-  const int64_t slot = g.C * w.layout.cap;
+  const double* plane = source + k * g.plane_size;
+  const int64_t slot = g.C * w.layout.slot_stride;
   w.in_band = true;
   for (int64_t b = 0; b < g.C; ++b) {
     const int64_t held = w.col_at[size_t(b) + 1] - w.col_at[size_t(b)];
     for (int64_t q = 0; q < held; ++q) {
       const int64_t column = w.col_lo[size_t(b)] + q;
       double* to = w.copy.data() + (w.col_at[size_t(b)] + q) * slot;
-      fill_slot<W>(w.layout, plane + (column * g.C + b) * g.H, g.C, to);
+      fill_slot<W>(w.layout, plane + (column * g.C + b) * g.height, g.C, to);
       w.in_band = slot_in_band(w.layout, to) && w.in_band;
     }
   }
@@ -97,16 +96,16 @@ template <int W> LF_INLINE void window_fill(RefocusWindowState& w, const double*
 // of the shift; into the region's destination, or with RoundedBins into
 // `bins` as refocus_bins describes. MaxGroup: the most columns that share
 // weight products (4 or 8), when binning.
-template <int W, int NV, class Sink, int MaxGroup = 4>
+template <int W, int Side, class Sink, int MaxGroup = 4>
 LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const RefocusRegion& region, uint8_t* bins,
                               const BinnedLayout* layout) {
   constexpr bool kBins = Sink::kBins;
   Geometry g = w.g;
   const double alpha = w.shifts[size_t(i)];
-  g.neg_alpha = std::isnan(alpha) ? alpha : -alpha;
+  g.neg_alpha = negated(alpha);
   const RowTable& t = w.tables[size_t(i)];
   const double block = static_cast<double>(static_cast<int32_t>(g.C * g.C));
-  const int64_t n = t.n, slot = g.C * t.cap;
+  const int64_t n = t.row_count, slot = g.C * t.slot_stride;
   const int64_t col_tile = kSumEntries / n;
   double sums[kSumEntries];
   for (int64_t c_begin = region.c_begin; c_begin < region.c_end; c_begin += col_tile) {
@@ -146,19 +145,19 @@ LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const Refo
                 jobs[same].m1 - jobs[same].m0 != slot)
               break;
           }
-        // A copy of side NV serves only blocks of that side (window_copy).
+        // A copy of side Side serves only blocks of that side (window_copy).
         if constexpr (kBins) {
           if (MaxGroup == 8 && same == 8) {
-            refocus_column_group<W, NV, MaxGroup, Sink>(g, t, jobs);
+            refocus_column_group<W, Side, MaxGroup, Sink>(g, t, jobs);
           } else if (same >= 4) {
             same = 4;
-            refocus_column_group<W, NV, 4, Sink>(g, t, jobs);
+            refocus_column_group<W, Side, 4, Sink>(g, t, jobs);
           } else if (same >= 2) {
             same = 2;
-            refocus_column_group<W, NV, 2, Sink>(g, t, jobs);
+            refocus_column_group<W, Side, 2, Sink>(g, t, jobs);
           }
         }
-        if (same == 1) refocus_column<W, NV, Sink>(g, t, jobs[0]);
+        if (same == 1) refocus_column<W, Side, Sink>(g, t, jobs[0]);
         cl += same;
       }
     }
@@ -168,17 +167,17 @@ LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const Refo
   }
 }
 
-template <int NV, class Sink>
+template <int Side, class Sink>
 void window_refocus_baseline(const RefocusWindowState& w, int64_t i, const RefocusRegion& region, uint8_t* bins,
                              const BinnedLayout* layout) {
-  window_refocus<2, NV, Sink>(w, i, region, bins, layout);
+  window_refocus<2, Side, Sink>(w, i, region, bins, layout);
 }
 void window_fill_baseline(RefocusWindowState& w, const double* source, int64_t k) { window_fill<2>(w, source, k); }
 #if LF_X86_PATHS
-template <int NV, class Sink>
+template <int Side, class Sink>
 LF_TARGET("avx2") void window_refocus_avx2(const RefocusWindowState& w, int64_t i, const RefocusRegion& region,
                                            uint8_t* bins, const BinnedLayout* layout) {
-  window_refocus<4, NV, Sink>(w, i, region, bins, layout);
+  window_refocus<4, Side, Sink>(w, i, region, bins, layout);
 }
 LF_TARGET("avx2") void window_fill_avx2(RefocusWindowState& w, const double* source, int64_t k) {
   window_fill<4>(w, source, k);
@@ -186,11 +185,11 @@ LF_TARGET("avx2") void window_fill_avx2(RefocusWindowState& w, const double* sou
 // The same vectors of four, with the 32 registers AVX-512 gives them: the
 // binning kernel keeps its weights, sums and values in registers for up to
 // eight columns at a time.
-template <int NV>
+template <int Side>
 LF_TARGET("avx2,avx512f,avx512vl") void window_refocus_avx512_bins(const RefocusWindowState& w, int64_t i,
                                                                   const RefocusRegion& region, uint8_t* bins,
                                                                   const BinnedLayout* layout) {
-  window_refocus<4, NV, RoundedBins, 8>(w, i, region, bins, layout);
+  window_refocus<4, Side, RoundedBins, 8>(w, i, region, bins, layout);
 }
 #endif
 
@@ -201,16 +200,16 @@ struct WindowCopy {
   int side;  // 0: any size
   WindowKernel baseline, avx2, baseline_bins, avx2_bins, avx512_bins;
 };
-template <int NV> constexpr WindowCopy window_copy_of() {
+template <int Side> constexpr WindowCopy window_copy_of() {
 #if LF_X86_PATHS
-  return {NV,
-          window_refocus_baseline<NV, StoreValues>,
-          window_refocus_avx2<NV, StoreValues>,
-          window_refocus_baseline<NV, RoundedBins>,
-          window_refocus_avx2<NV, RoundedBins>,
-          window_refocus_avx512_bins<NV>};
+  return {Side,
+          window_refocus_baseline<Side, StoreValues>,
+          window_refocus_avx2<Side, StoreValues>,
+          window_refocus_baseline<Side, RoundedBins>,
+          window_refocus_avx2<Side, RoundedBins>,
+          window_refocus_avx512_bins<Side>};
 #else
-  return {NV, window_refocus_baseline<NV, StoreValues>, nullptr, window_refocus_baseline<NV, RoundedBins>, nullptr,
+  return {Side, window_refocus_baseline<Side, StoreValues>, nullptr, window_refocus_baseline<Side, RoundedBins>, nullptr,
           nullptr};
 #endif
 }
@@ -232,8 +231,8 @@ RefocusWindow::RefocusWindow(VectorPath path, int64_t rows, int64_t cols, int64_
   w.g.cols = cols;
   w.g.C = angular_size;
   w.g.D = (angular_size - 1) / 2;
-  w.g.H = rows * angular_size;
-  w.g.P = w.g.H * cols * angular_size;
+  w.g.height = rows * angular_size;
+  w.g.plane_size = w.g.height * cols * angular_size;
   w.g.neg_alpha = 0.0;
   w.count = 0;
   // One chunk of offsets and one tile of rows per call: the region kernel's
@@ -268,82 +267,85 @@ int64_t RefocusWindow::plan(int64_t r_begin, int64_t r_end, int64_t c_begin, int
   // Rows and columns never decrease with r and c, so a shift needs of each
   // offset rows r0(first row) .. r1(last row), of each u columns c0(first
   // column) .. c1(last column); the copy holds their union over the shifts.
-  // The union so far (origin .. end of each offset's rows, lo .. hi of each
-  // u's columns) and the same with one more shift, in memory the constructor
-  // set aside: a plan runs on worker threads, which never allocate.
-  int64_t* const origin = w.plan_bounds.data();
-  int64_t* const end = origin + C;
-  int64_t* const lo = end + C;
-  int64_t* const hi = lo + C;
-  int64_t* const o = hi + C;
-  int64_t* const e = o + C;
-  int64_t* const l = e + C;
-  int64_t* const h = l + C;
-  std::fill(origin, end, INT64_MAX);
-  std::fill(end, lo, 0);
-  std::fill(lo, hi, INT64_MAX);
-  std::fill(hi, o, 0);
+  // The union so far, per offset its rows row_from .. row_to - 1 and per u
+  // its columns col_from .. col_to, and the same with one more shift
+  // (next_*), in memory the constructor set aside: a plan runs on worker
+  // threads, which never allocate.
+  int64_t* const row_from = w.plan_bounds.data();
+  int64_t* const row_to = row_from + C;
+  int64_t* const col_from = row_to + C;
+  int64_t* const col_to = col_from + C;
+  int64_t* const next_row_from = col_to + C;
+  int64_t* const next_row_to = next_row_from + C;
+  int64_t* const next_col_from = next_row_to + C;
+  int64_t* const next_col_to = next_col_from + C;
+  std::fill(row_from, row_to, INT64_MAX);
+  std::fill(row_to, col_from, 0);
+  std::fill(col_from, col_to, INT64_MAX);
+  std::fill(col_to, next_row_from, 0);
   int64_t served = 0;
-  int64_t cap = 0;
-  bool shared = false;
+  int64_t slot_stride = 0;
+  bool common = false;
   for (int64_t i = 0; i < count; ++i) {
     Geometry gi = g;
-    gi.neg_alpha = std::isnan(shifts[i]) ? shifts[i] : -shifts[i];
-    std::copy(origin, o, o);
+    gi.neg_alpha = negated(shifts[i]);
+    std::copy(row_from, next_row_from, next_row_from);
     for (int64_t j = 0; j < C; ++j) {
       double wr;
       int64_t r0, r1;
       row_terms(gi, j - g.D, r_begin, &wr, &r0, &r1);
-      o[size_t(j)] = std::min(o[size_t(j)], r0);
+      next_row_from[j] = std::min(next_row_from[j], r0);
       row_terms(gi, j - g.D, r_end - 1, &wr, &r0, &r1);
-      e[size_t(j)] = std::max(e[size_t(j)], r1 + 1);
+      next_row_to[j] = std::max(next_row_to[j], r1 + 1);
       const double p0 = static_cast<double>(j - g.D) * gi.neg_alpha + static_cast<double>(c_begin);
       const double p1 = static_cast<double>(j - g.D) * gi.neg_alpha + static_cast<double>(c_end - 1);
-      l[size_t(j)] = std::min(l[size_t(j)], clamp_index(std::floor(p0), g.cols));
-      h[size_t(j)] = std::max(h[size_t(j)], clamp_index(std::floor(p1) + 1.0, g.cols));
+      next_col_from[j] = std::min(next_col_from[j], clamp_index(std::floor(p0), g.cols));
+      next_col_to[j] = std::max(next_col_to[j], clamp_index(std::floor(p1) + 1.0, g.cols));
     }
     int64_t first = INT64_MAX, last = 0, span = 0, columns = 0;
     for (int64_t j = 0; j < C; ++j) {
-      first = std::min(first, o[size_t(j)]);
-      last = std::max(last, e[size_t(j)]);
-      span = std::max(span, e[size_t(j)] - o[size_t(j)]);
-      columns += h[size_t(j)] - l[size_t(j)] + 1;
+      first = std::min(first, next_row_from[j]);
+      last = std::max(last, next_row_to[j]);
+      span = std::max(span, next_row_to[j] - next_row_from[j]);
+      columns += next_col_to[j] - next_col_from[j] + 1;
     }
     // One row range for every offset fills with whole vectors; it is taken
     // when it costs at most a quarter more than each offset's own rows.
-    const bool s = (last - first) * 4 <= span * 5;
-    const int64_t c = s ? last - first : span;
-    if (columns * C * c > kWindowEntries) break;
-    std::copy(o, o + 4 * C, origin);
-    cap = c;
-    shared = s;
+    const bool one_range = (last - first) * 4 <= span * 5;
+    const int64_t stride = one_range ? last - first : span;
+    if (columns * C * stride > kWindowEntries) break;
+    std::copy(next_row_from, next_row_from + 4 * C, row_from);
+    slot_stride = stride;
+    common = one_range;
     served = i + 1;
   }
   if (served == 0) return 0;
-  const int64_t first = *std::min_element(origin, origin + C);
-  const int64_t rows = *std::max_element(end, end + C) - first;
+  const int64_t first = *std::min_element(row_from, row_from + C);
+  const int64_t rows = *std::max_element(row_to, row_to + C) - first;
   RowTable& t = w.layout;
   bool same = w.tables_made && w.tables_r_begin == r_begin && w.tables_r_end == r_end &&
               w.tables_count == served && std::memcmp(shifts, w.shifts.data(), size_t(served) * sizeof *shifts) == 0 &&
-              t.cap == cap && t.shared == shared && t.first == first && t.rows == rows;
+              t.slot_stride == slot_stride && t.common == common && t.common_first == first &&
+              t.common_rows == rows;
   w.count = served;
   std::copy(shifts, shifts + served, w.shifts.begin());
-  t.cap = cap;
-  t.nv = C;
+  t.slot_stride = slot_stride;
+  t.offset_count = C;
   t.v_begin = -g.D;
-  t.shared = shared;
-  t.first = first;
-  t.rows = rows;
+  t.common = common;
+  t.common_first = first;
+  t.common_rows = rows;
   for (int64_t j = 0; j < C; ++j) {
-    const int64_t o = shared ? t.first : origin[size_t(j)], f = shared ? t.rows : end[size_t(j)] - origin[size_t(j)];
-    same = same && t.origin[j] == o && t.filled[j] == f;
-    t.origin[j] = o;
-    t.filled[j] = f;
+    const int64_t origin = common ? t.common_first : row_from[j];
+    const int64_t filled = common ? t.common_rows : row_to[j] - row_from[j];
+    same = same && t.origin[j] == origin && t.filled[j] == filled;
+    t.origin[j] = origin;
+    t.filled[j] = filled;
   }
   w.col_at[0] = 0;
   for (int64_t b = 0; b < C; ++b) {
-    w.col_lo[size_t(b)] = lo[size_t(b)];
-    w.col_at[size_t(b) + 1] = w.col_at[size_t(b)] + hi[size_t(b)] - lo[size_t(b)] + 1;
+    w.col_lo[size_t(b)] = col_from[b];
+    w.col_at[size_t(b) + 1] = w.col_at[size_t(b)] + col_to[b] - col_from[b] + 1;
   }
   if (!same) {
     if (wide(w.path))
