@@ -7,6 +7,10 @@
 // global allocation functions to count and fail allocations.
 #include <gtest/gtest.h>
 
+#if defined(__linux__)
+#include <pthread.h>
+#endif
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -159,6 +163,43 @@ TEST_P(SweepAllocation, EveryFailedAllocationThrowsOnTheCallingThreadAndLeaksNot
       EXPECT_GE(thrown, whole.asked - (threads - 1)) << "threads " << threads;
     }
 }
+
+// A worker's stack holds no kernel's working memory: the whole sweep, on one
+// thread, runs on a stack of 64 KB (a macOS helper thread has 512 KB). Not
+// under the sanitizers, whose frames are several times larger.
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
+TEST_P(SweepAllocation, RunsOnA64KilobyteStack) {
+  struct Call {
+    VectorPath path;
+    std::vector<double> source, entropy;
+  } call{path(), {}, {}};
+  const int64_t rows = 40, cols = 30, C = 9;
+  std::mt19937 rng(9);
+  call.source.resize(static_cast<size_t>(rlf_elements(rows, cols, C)));
+  for (double& x : call.source) x = static_cast<double>(rng() % 256);
+  // A window, the engine's own check (a sample outside the band) and the
+  // region kernel (a far shift).
+  call.source[5] = 255.4;
+  const std::vector<double> shifts = {0.0, -0.37, 1e3};
+  call.entropy.assign(static_cast<size_t>(rows * cols) * shifts.size(), -7.0);
+  const auto run = [](void* p) -> void* {
+    Call& c = *static_cast<Call*>(p);
+    const double shifts[] = {0.0, -0.37, 1e3};
+    entropy_sweep(c.path, c.source.data(), 40, 30, 9, shifts, 3, c.entropy.data(), nullptr, 1);
+    return nullptr;
+  };
+  pthread_attr_t attributes;
+  ASSERT_EQ(pthread_attr_init(&attributes), 0);
+  ASSERT_EQ(pthread_attr_setstacksize(&attributes, 64 * 1024), 0);
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(&thread, &attributes, run, &call), 0);
+  ASSERT_EQ(pthread_join(thread, nullptr), 0);
+  pthread_attr_destroy(&attributes);
+  std::vector<double> want(call.entropy.size(), -7.0);
+  entropy_sweep(path(), call.source.data(), rows, cols, C, shifts.data(), 3, want.data(), nullptr, 1);
+  EXPECT_TRUE(want == call.entropy);
+}
+#endif
 
 #if LF_GNU
 LF_PATH_TESTS(SweepAllocation, {VectorPath::sse2, VectorPath::avx2, VectorPath::avx512, VectorPath::neon});
