@@ -22,6 +22,11 @@ function folder = build_modules(folder)
 %   to contract into (on older versions), and builds the portable ISO C++
 %   path. MATLAB builds use the separate complex API (-R2017b).
 %
+%   The sources need C++17 (if constexpr): GCC 7, Clang 5 (Apple clang 9.1,
+%   Xcode 9.3), MinGW-w64 GCC 7 or Visual Studio 2017 15.3 (cl 19.11) or
+%   later. A one-line probe is compiled first, so that an older compiler
+%   stops the build at once with that message rather than after many errors.
+%
 %   Example (MATLAB or Octave, in this folder)
 %     build_modules
 %     addpath(fullfile(pwd, 'build-mex'))
@@ -39,12 +44,6 @@ function folder = build_modules(folder)
   in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
   modules = find_modules(root);
 
-  % Every source any module needs, each once.
-  sources = {};
-  for m = modules
-    sources = [sources, m.entry, m.kernels]; %#ok<AGROW>
-  end
-  sources = unique(sources);
   objects_dir = tempname();
   mkdir(objects_dir);
   cleanup = onCleanup(@() remove_folder(objects_dir));
@@ -53,22 +52,58 @@ function folder = build_modules(folder)
   else
     tool = matlab_tool(root);
   end
+  check_cxx17(tool, objects_dir);
+
+  % Every source any module needs, each once. MATLAB links each module from
+  % its entry's source, so it compiles only the kernels ahead.
+  sources = {};
+  for m = modules
+    sources = [sources, m.kernels]; %#ok<AGROW>
+    if ~tool.entry_as_source
+      sources = [sources, m.entry]; %#ok<AGROW>
+    end
+  end
+  sources = unique(sources);
   objects = cellfun(@(s) object_of(root, objects_dir, s, tool.object_ext), sources, 'UniformOutput', false);
   fprintf('compiling %d sources\n', numel(sources));
   tool.compile(sources, objects);
 
   built = {};
   for m = modules
-    needed = cellfun(@(s) objects{strcmp(sources, s)}, [m.entry, m.kernels], 'UniformOutput', false);
+    kernels = cellfun(@(s) objects{strcmp(sources, s)}, m.kernels, 'UniformOutput', false);
+    if tool.entry_as_source
+      entry = m.entry;
+    else
+      entry = objects{strcmp(sources, m.entry)};
+    end
     fprintf('linking %s\n', m.name);
-    tool.link(folder, m.name, needed);
+    % A module loaded in this session keeps its file open (and locked on
+    % Windows) until it is cleared.
+    clear(m.name);
+    tool.link(folder, m.name, [{entry}, kernels]);
     copyfile(fullfile(m.folder, [m.name '.m']), folder);
     built{end + 1} = m.name; %#ok<AGROW>
   end
   for helper = [m_files(fullfile(root, 'matlab')), m_files(fullfile(root, 'demo'))]
     copyfile(helper{1}, folder);
   end
+  copyfile(fullfile(root, 'matlab', 'functionSignatures.json'), folder);
   fprintf('built %s into %s\nuse: addpath(''%s'')\n', strjoin(built, ', '), folder, folder);
+end
+
+function check_cxx17(tool, objects_dir)
+  probe = fullfile(objects_dir, 'cxx17_probe.cpp');
+  fid = fopen(probe, 'w');
+  fprintf(fid, '%s\n', 'template <int N> int probe() { if constexpr (N > 0) return N; else return 0; }', ...
+          'int cxx17_probe() { return probe<1>(); }');
+  fclose(fid);
+  try
+    tool.compile({probe}, {fullfile(objects_dir, ['cxx17_probe' tool.object_ext])});
+  catch
+    error('build_modules:compilerTooOld', ...
+          ['build_modules: the compiler (%s) does not build C++17 (if constexpr); these sources need ' ...
+           'GCC 7, Clang 5, Apple clang 9.1, MinGW-w64 GCC 7 or Visual Studio 2017 15.3 or later.'], tool.compiler);
+  end
 end
 
 function folders = kernel_folders(module_folder)
@@ -119,6 +154,8 @@ function tool = octave_tool(root)
   flags = regexprep(flags, '(-ffast-math|-Ofast|-ffp-contract=\S+)', '');
   flags = [flags ' -O3 -std=c++17 -ffp-contract=off'];
   tool.object_ext = '.o';
+  tool.entry_as_source = false;
+  tool.compiler = strtrim(mkoctfile('-p', 'CXX'));
   tool.compile = @(sources, objects) octave_compile(root, flags, sources, objects);
   tool.link = @(folder, module, objects) octave_link(flags, folder, module, objects);
 end
@@ -212,8 +249,15 @@ function tool = matlab_tool(root)
       tool.object_ext = '.obj';
     end
   end
+  tool.compiler = 'none selected';
+  if ~isempty(config)
+    tool.compiler = [config.Name ' ' config.Version];
+  end
+  % From objects alone mex may link with its C setup, without the C++
+  % runtime; the entry's source makes it a C++ link.
+  tool.entry_as_source = true;
   tool.compile = @(sources, objects) matlab_compile(root, flags, sources, objects);
-  tool.link = @(folder, module, objects) mex('-R2017b', flags{:}, '-outdir', folder, '-output', module, objects{:});
+  tool.link = @(folder, module, inputs) mex('-R2017b', flags{:}, ['-I' root], '-outdir', folder, '-output', module, inputs{:});
 end
 
 function matlab_compile(root, flags, sources, objects)

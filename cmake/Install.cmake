@@ -7,6 +7,8 @@ if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
 endif()
 
 set(LF_MFILES
+  matlab/Contents.m
+  matlab/functionSignatures.json
   matlab/lf_views_to_remapped.m
   matlab/lf_remapped_to_views.m
   matlab/lf_read_views.m
@@ -16,6 +18,9 @@ set(LF_MFILES
   matlab/lf_write_pfm.m
   matlab/lf_read_pfm.m
   matlab/lf_disparity_preview.m
+  matlab/lf_disparity_score.m
+  matlab/lf_all_in_focus.m
+  matlab/lf_depth_batch.m
   demo/lf_synthetic_scene.m
   demo/lightfield_depth_demo.m)
 

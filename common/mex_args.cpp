@@ -82,6 +82,25 @@ double scalar_value(const char* module, InputRef in) {
   }
 }
 
+double single_value(const char* module, InputRef in) {
+  const uint64_t count = mxGetNumberOfElements(in.array);
+  if (count > 1)
+    raise_error(module, "badScalar", "input %d (%s) must be one number, got %" PRIu64 " elements.", in.position,
+                in.role, count);
+  return scalar_value(module, in);
+}
+
+void check_finite(const char* module, InputRef in, int64_t rows, int64_t count) {
+  const double* x = mxGetPr(in.array);
+  for (int64_t i = 0; i < count; ++i) {
+    if (std::isfinite(x[i])) continue;
+    char shown[32];
+    show_value(x[i], shown, sizeof shown);
+    raise_error(module, "nonFinite", "input %d (%s) must hold finite values, got %s at row %" PRId64
+                ", column %" PRId64 " (1-based).", in.position, in.role, shown, i % rows + 1, i / rows + 1);
+  }
+}
+
 double* double_array(const char* module, InputRef in, uint64_t needed, const char* layout) {
   const mxArray* a = in.array;
   if (!is_real_full_double(a)) {

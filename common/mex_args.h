@@ -37,6 +37,14 @@ void check_counts(const char* module, int nlhs, int nrhs, int required_inputs,
 // The first element of a non-empty, real, full numeric or logical array, by value.
 double scalar_value(const char* module, InputRef input);
 
+// scalar_value of an input that must hold exactly one element (badScalar
+// for more, emptyScalar for none).
+double single_value(const char* module, InputRef input);
+
+// Rejects the first NaN or infinite element of a real double array of
+// `count` elements laid out with `rows` rows, naming its row and column.
+void check_finite(const char* module, InputRef input, int64_t rows, int64_t count);
+
 // The data of a real, full double array holding at least `needed` elements;
 // `layout` describes what those elements are for the message.
 double* double_array(const char* module, InputRef input, uint64_t needed, const char* layout);

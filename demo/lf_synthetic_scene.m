@@ -24,6 +24,12 @@ function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces, 
 %     shading    [amplitude wavelength angle]: brightness times
 %                1 + amplitude*cos(2*pi*(position along angle)/wavelength),
 %                a smooth shading carried by the surface [none]
+%     curvature  q in disparity = disparity + slope*t + q*t^2, t the column
+%                less the middle column: a surface curved along the rows [0]
+%     gloss      [strength x y radius speed]: a white highlight of the given
+%                strength and radius (a fraction of the width) centred at
+%                (x, y) (fractions of width and height), which slides
+%                speed pixels per view step as the view moves [none]
 %   and the shape 'stripes' ([x0 x1 y0 y1 period width], the period and the
 %   width of vertical bars as fractions of the image's width).
 %   SURFACES may also name a built-in scene: 'default' or 'hard' (low
@@ -31,7 +37,14 @@ function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces, 
 %   background at -1.37, a faint slanted plane from about -0.86 to -0.21, a
 %   fence of bars 3.6 pixels wide (at 256 columns) at +1.23 and a finely
 %   textured disk at +0.66; off the usual 0.1 grid of shifts, as real
-%   scenes are).
+%   scenes are), or 'realistic': textures of many waves with a 1/f spectrum
+%   over a far background at -2.72 (over a third of the frame), a faint,
+%   nearly plain wall, a slanted floor, a curved surface bulging towards
+%   the camera, a glossy low-texture disk whose highlight moves with the
+%   view, a fine repeating pattern and thin bars in front at +2.86; the
+%   views then pass through a camera: vignetting towards the outer views,
+%   shot and read noise, and rounding to whole intensities (the noise is
+%   a fixed function of each sample's place, the same in every host).
 %
 %   R = LF_SYNTHETIC_SCENE(ROWS, COLS, C, SURFACES, 'remapped') returns the
 %   remapped light field ((ROWS*C) x (COLS*C) x 3, as LF_VIEWS_TO_REMAPPED
@@ -44,10 +57,17 @@ function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces, 
 %
 %   See also LF_DISPARITY_SWEEP, LIGHTFIELD_DEPTH_DEMO.
 
+  camera = [];
   if nargin < 4 || isempty(surfaces) || (ischar(surfaces) && strcmp(surfaces, 'default'))
     surfaces = default_scene(cols);
   elseif ischar(surfaces) && strcmp(surfaces, 'hard')
     surfaces = hard_scene(cols);
+  elseif ischar(surfaces) && strcmp(surfaces, 'realistic')
+    [surfaces, camera] = realistic_scene(cols);
+  elseif ischar(surfaces)
+    error('lf_synthetic_scene:badScene', ...
+          'lf_synthetic_scene: SURFACES must be a struct array, ''default'', ''hard'' or ''realistic'', got ''%s''.', ...
+          surfaces);
   end
   remapped = nargin > 4 && strcmp(layout, 'remapped');
   if mod(C, 2) ~= 1
@@ -70,6 +90,9 @@ function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces, 
   u = repmat((1:C) - 1 - D, 1, cols);
   for a = 1:C
     [img, depth] = render_view(rows, cols, c, u, a - 1 - D, surfaces, textures);
+    if ~isempty(camera)
+      img = sensor(img, rows, cols, C, a, u, a - 1 - D, camera);
+    end
     if remapped
       views(a:C:end, :, :) = img;
     else
@@ -110,6 +133,80 @@ function surfaces = hard_scene(cols)
     'shading', {[0.45 180 0.5], [0.35 120 2.0], [], [0.25 60 1.0]});
 end
 
+function [surfaces, camera] = realistic_scene(cols)
+  % Textures of many waves with wavelengths spread evenly on a log scale and
+  % equal amplitudes: equal power per octave, the 1/f amplitude spectrum of
+  % natural images. A large far background at one end of about -3 .. +3,
+  % thin bars at the other; a faint, nearly plain wall; a slanted floor; a
+  % curved surface bulging towards the camera; a glossy disk; a fine
+  % repeating pattern.
+  w = cols;
+  surfaces = struct( ...
+    'disparity', {-2.72, -1.63, -0.70, 0.64, 1.74, -0.37, 2.86}, ...
+    'slope', {0, 0, 2.9 / w, 7.5 / w, 0, 0, 0}, ...
+    'curvature', {0, 0, 0, -25 / w ^ 2, 0, 0, 0}, ...
+    'shape', {'all', 'rect', 'rect', 'rect', 'disk', 'rect', 'stripes'}, ...
+    'extent', {[], [0.04 0.42 0.04 0.34], [0.02 0.64 0.64 0.98], [0.46 0.86 0.08 0.52], ...
+               [0.27 0.46 0.12], [0.70 0.96 0.60 0.94], [0.06 0.98 0.0 0.58 0.13 0.0085]}, ...
+    'colour', {[0.42 0.52 0.58], [0.80 0.78 0.72], [0.62 0.50 0.36], [0.35 0.58 0.40], ...
+               [0.72 0.22 0.20], [0.85 0.85 0.80], [0.30 0.24 0.18]}, ...
+    'seed', {101, 102, 103, 104, 105, 106, 107}, ...
+    'contrast', {0.9, 0.04, 0.8, 0.7, 0.25, 1.3, 0.6}, ...
+    'wavelength', {[3 240], [20 200], [3 160], [3 120], [4 60], [3.3 3.5], [3 20]}, ...
+    'waves', {32, 6, 32, 24, 16, 2, 10}, ...
+    'shading', {[0.25 400 0.6], [0.3 160 1.1], [0.2 220 2.3], [0.3 90 0.2], [], [], []}, ...
+    'gloss', {[], [], [], [], [0.55 0.36 0.45 0.05 1.6], [], []});
+  % Vignetting darkens the outer views (most at the image's corners); then
+  % shot noise (variance proportional to the signal) and read noise, and
+  % 8-bit quantisation.
+  camera = struct('vignetting', 0.3, 'shot', 0.06, 'read', 1.2);
+  camera.noise = normal_from_hash(hash32(mod((0:999982)' + 2718 * 7919, 2 ^ 32)));
+end
+
+function img = sensor(img, rows, cols, C, a, u, v, camera)
+  % u holds each column's horizontal view offset, v the row of views'.
+  D = (C - 1) / 2;
+  m = size(img, 2);
+  x = (floor((0:m - 1) / C) - (cols - 1) / 2) / (cols / 2);
+  y = ((0:rows - 1)' - (rows - 1) / 2) / (rows / 2);
+  outer = (u .^ 2 + v ^ 2) / (2 * D ^ 2);
+  gain = 1 - camera.vignetting * bsxfun(@times, outer, 0.5 + 0.25 * bsxfun(@plus, x .^ 2, y .^ 2));
+  % Every sample's noise is looked up by its place in the whole light field,
+  % so that a view row renders the same whatever else is rendered; the
+  % table's prime length keeps its repeats from lining up with the layout.
+  first = (a - 1) * rows * m;
+  plane_size = C * rows * m;
+  table = camera.noise;
+  for k = 1:3
+    signal = img(:, :, k) .* gain;
+    index = mod(reshape(first + (k - 1) * plane_size + (0:rows * m - 1), rows, m), numel(table));
+    value = signal + sqrt(camera.read ^ 2 + camera.shot * signal) .* table(index + 1);
+    img(:, :, k) = min(max(floor(value + 0.5), 0), 255);
+  end
+end
+
+function z = normal_from_hash(h)
+  % The sum of the hash's four bytes, scaled to unit variance: close to a
+  % normal deviate, with the same bits in every host.
+  z = mod(h, 256) + mod(floor(h / 256), 256) + mod(floor(h / 65536), 256) + floor(h / 16777216);
+  z = (z - 510) / sqrt(4 * (256 ^ 2 - 1) / 12);
+end
+
+function x = hash32(x)
+  % An integer hash of 32-bit values (xor-shifts and odd multipliers), in
+  % doubles: every intermediate value stays an exact integer below 2^53.
+  x = bitxor(x, floor(x / 65536));
+  x = times32(x, 2146121005);
+  x = bitxor(x, floor(x / 32768));
+  x = times32(x, 2221713035);
+  x = bitxor(x, floor(x / 65536));
+end
+
+function p = times32(x, k)
+  low = mod(x, 65536);
+  p = mod(low * k + mod((x - low) / 65536 * k, 65536) * 65536, 2 ^ 32);
+end
+
 function tex = make_texture(s)
   % A sum of plane waves with random orientations and wavelengths of 5 to
   % 40 pixels: rich enough for every small misalignment to change the
@@ -138,6 +235,10 @@ function tex = make_texture(s)
   if isfield(s, 'shading') && ~isempty(s.shading)
     tex.shading = s.shading;
   end
+  tex.gloss = [];
+  if isfield(s, 'gloss') && ~isempty(s.gloss)
+    tex.gloss = s.gloss;
+  end
 end
 
 function x = park_miller(seed, n)
@@ -164,9 +265,25 @@ function [img, depth] = render_view(rows, cols, c, u, v, surfaces, textures)
     % The view pixel (r, c) shows centre point x with c = x - d(x)*u, which
     % depends on the column alone, and y = r + d(x)*v.
     g = s.slope;
-    p0 = s.disparity - g * (cols - 1) / 2;
-    x = (c + p0 * u) ./ (1 - g * u);
-    d = p0 + g * x;
+    if isfield(s, 'curvature') && ~isempty(s.curvature) && s.curvature ~= 0
+      % d = disparity + g*t + q*t^2 with t = x - (cols-1)/2 makes c = x - d*u
+      % a quadratic in t; the root that becomes the plane's as q*u goes to
+      % 0, written so that the centre view (u = 0) gets t = c - (cols-1)/2
+      % exactly. Columns without a root never see the surface.
+      q = s.curvature;
+      K = c - (cols - 1) / 2 + s.disparity * u;
+      B = 1 - g * u;
+      disc = B .^ 2 - 4 * q * u .* K;
+      t = 2 * K ./ (B + sqrt(max(disc, 0)));
+      x = (cols - 1) / 2 + t;
+      d = s.disparity + g * t + q * t .^ 2;
+      d(disc < 0) = -inf;
+      x(disc < 0) = -inf;
+    else
+      p0 = s.disparity - g * (cols - 1) / 2;
+      x = (c + p0 * u) ./ (1 - g * u);
+      d = p0 + g * x;
+    end
     % Only the rows and columns that can show the shape are tested: the
     % box uses the same comparisons as the shape, so it holds every pixel
     % that passes them.
@@ -234,8 +351,21 @@ function [img, depth] = render_view(rows, cols, c, u, v, surfaces, textures)
       light = 1 + h(1) * (cos(row) * cos(column) - sin(row) * sin(column));
     end
     base = 0.55 + 0.45 * shade;
+    glint = zeros(1, 3);
+    if ~isempty(t.gloss)
+      % A highlight that slides over the surface as the view moves: each
+      % view sees another colour there, as on a glossy surface.
+      h = t.gloss;
+      gx = (x(cs) - h(2) * cols - h(5) * u(cs)) .^ 2;
+      gy = (bsxfun(@plus, r(rs), d(cs) * v) - h(3) * rows - h(5) * v) .^ 2;
+      spot = h(1) * exp(-bsxfun(@plus, gx, gy) / (2 * (h(4) * cols) ^ 2));
+      glint = [1 0.93 0.8];
+    end
     for k = 1:3
       plane = 255 * (t.colour(k) * base .* light + 0.1 * texture_wave(t, k + 1, x(cs), d(cs) * v, row_waves));
+      if glint(k) > 0
+        plane = plane + 255 * glint(k) * spot;
+      end
       layer = img(rs, cs, k);
       layer(shown) = min(max(plane(shown), 0), 255);
       img(rs, cs, k) = layer;

@@ -18,6 +18,7 @@
 #include "entropy/angular_bins.h"
 #include "entropy/sample_range.h"
 #include "fuzz/fuzz_bytes.h"
+#include "fuzz/fuzz_input.h"
 #include "fuzz/mex_stub.h"
 #include "tests/reference/entropy_reference.h"
 #include "tests/reference/refocus_reference.h"
@@ -27,31 +28,11 @@ namespace {
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
 
-
-template <class T, size_t N> T pick(const T (&table)[N], unsigned i) { return table[i % N]; }
-
 const double kSizes[] = {3, 1, 5, 3, 1, 7, 2, 0, -1, 3.5, kNaN, kInf, 65537, 9};
 const double kShifts[] = {0, -0.37, 1, -2, 0.5, 7.25, -1e3, 1e300, kNaN, kInf, -kInf, -0.0, 3e8, 1.0 / 3};
 const double kSamples[] = {0, 255, 255.49, 255.5, -0.5, -0.49, 300, kNaN, kInf, -1e300, 127.5, 0.25};
 
-// Owned input arrays; the entry's outputs belong to the stand-in.
-struct Input {
-  mxArray a;
-  std::vector<uint8_t> data;
-  void set(mxClassID c, std::vector<mwSize> dims, bool complex = false) {
-    a.class_id = c;
-    a.complex = complex;
-    a.dims = dims;
-    a.numel = 1;
-    for (mwSize d : dims) a.numel *= d;
-    a.stored = a.numel;
-    // Exactly as long as the elements, none when empty: reads past them show.
-    data.assign(a.numel * class_element_size(c) + 1, 0);
-    a.real = a.numel ? data.data() : nullptr;
-    a.imag = complex && a.numel ? data.data() : nullptr;
-  }
-  double* doubles() { return reinterpret_cast<double*>(data.data()); }
-};
+using Input = FuzzInput;
 
 // Outcomes over the run, printed when the fuzzer exits: evidence that the
 // decoder reaches the kernel (with and without images) and every rejection.

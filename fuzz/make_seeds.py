@@ -208,9 +208,48 @@ def lf_entropy_sweep():
     }
 
 
+def guided_filter():
+    """Calls in the byte format of lf_guided_filter_fuzz.cpp: shape, P, G, then
+    the radius and epsilon kinds and their table indices."""
+    def values(n, step, special_at=()):
+        if not special_at:
+            return bytes([200]) + bytes((i * step) % 251 for i in range(n))
+        # Special mode: each element a selector byte (below 24: a table value).
+        return bytes([0]) + b''.join(bytes([0, 0]) if i in special_at else bytes([200, (i * step) % 251])
+                                     for i in range(n))
+
+    def ok(rows, cols, slices, r=2, e=1, shape=0x10, p_kind=0, g_kind=0, r_kind=0, e_kind=0, nan_cost=(),
+           nan_guide=()):
+        stored = 1 if slices == 1 else slices
+        p = values(rows * cols * stored, 37, nan_cost) if p_kind % 13 not in (5, 6) else b''
+        g = values(rows * cols, 53, nan_guide) if g_kind % 13 != 5 else b''
+        return bytes([shape, p_kind, rows, cols, slices]) + p + bytes([g_kind]) + g + bytes([r_kind, e_kind, r, e])
+
+    return {
+        'valid_5x6x3_r2': ok(5, 6, 3),
+        'valid_one_pixel': ok(1, 1, 2, r=1, e=0),
+        'valid_one_row': ok(1, 6, 1, r=3),
+        'valid_radius_0': ok(4, 4, 2, r=0),
+        'valid_radius_huge': ok(3, 5, 2, r=8),
+        'valid_nan_cost': ok(6, 6, 2, r=1, nan_cost=(9,)),
+        'valid_empty': ok(0, 3, 2),
+        'input_count': ok(3, 3, 1, shape=0x6F),
+        'output_count': ok(3, 3, 1, shape=0x70),
+        'single_costs': ok(3, 3, 2, p_kind=5),
+        'four_dimensions': ok(3, 3, 2, p_kind=1),
+        'guide_transposed': ok(3, 4, 1, g_kind=1),
+        'guide_nan': ok(3, 4, 1, nan_guide=(5,)),
+        'radius_negative': ok(3, 3, 1, r=9),
+        'radius_two_elements': ok(3, 3, 1, r_kind=2),
+        'radius_empty': ok(3, 3, 1, r_kind=1),
+        'epsilon_zero': ok(3, 3, 1, e=7),
+    }
+
+
 if __name__ == '__main__':
     for module, seeds in (('olmarin', olmarin()), ('varnel', entropy('varnel', 1, 2)),
-                          ('tressik', entropy('tressik', 3, 1)), ('lf_entropy_sweep', lf_entropy_sweep())):
+                          ('tressik', entropy('tressik', 3, 1)), ('lf_entropy_sweep', lf_entropy_sweep()),
+                          ('lf_guided_filter', guided_filter())):
         folder = os.path.join('fuzz', 'corpus', module)
         os.makedirs(folder, exist_ok=True)
         for name, data in seeds.items():

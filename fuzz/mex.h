@@ -71,6 +71,9 @@ bool mxIsEmpty(const mxArray* a);
 // Output arrays: zero-filled, owned by the stand-in until destroyed or handed
 // back (see mex_stub.h).
 mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID class_id, mxComplexity complexity);
+// As the hosts leave it open, every byte of the new data is 0xA5 here, so that
+// an element the module forgets to write shows.
+mxArray* mxCreateUninitNumericArray(mwSize ndim, mwSize* dims, mxClassID class_id, mxComplexity complexity);
 void mxDestroyArray(mxArray* a);
 int mxGetString(const mxArray* a, char* buffer, mwSize length);
 

@@ -156,6 +156,13 @@ mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID class_i
   return a;
 }
 
+mxArray* mxCreateUninitNumericArray(mwSize ndim, mwSize* dims, mxClassID class_id, mxComplexity complexity) {
+  mxArray* a = mxCreateNumericArray(ndim, dims, class_id, complexity);
+  if (a->real) std::memset(a->real, 0xA5, a->numel * class_element_size(class_id));
+  if (a->imag) std::memset(a->imag, 0xA5, a->numel * class_element_size(class_id));
+  return a;
+}
+
 void mxDestroyArray(mxArray* a) {
   if (a == nullptr) return;
   if (created().erase(a) == 0) misuse("mxDestroyArray of an array the module did not create");

@@ -34,10 +34,12 @@ function [disparity, confidence] = lf_disparity_from_entropy(entropy, shifts, re
 
   [sorted, order] = sort(shifts);
   position(order) = 1:n;
-  j = position(best);
+  % Indexing a row by a column gives a row: every map is reshaped so that a
+  % single-column or single-row map keeps its shape.
+  j = reshape(position(best), rows, cols);
   plane = rows * cols;
   pixel = reshape(1:plane, rows, cols);
-  at = @(k) entropy(pixel + (order(k) - 1) * plane);
+  at = @(k) entropy(pixel + reshape(order(k) - 1, rows, cols) * plane);
 
   if refine && n >= 3
     inner = j > 1 & j < n;

@@ -33,6 +33,9 @@ function smoothed = lf_disparity_smooth(disparity, confidence, guide, varargin)
   radius = 2;
   sigma = 12;
   for i = 1:2:numel(varargin)
+    if isa(varargin{i}, 'string') && isscalar(varargin{i})
+      varargin{i} = char(varargin{i});
+    end
     if i + 1 > numel(varargin) || ~ischar(varargin{i}) || ~isnumeric(varargin{i + 1}) ...
         || ~isscalar(varargin{i + 1}) || ~(varargin{i + 1} >= 0)
       error('lf_disparity_smooth:badOption', ...

@@ -1,16 +1,19 @@
-function [disparity, confidence, entropy, images] = lf_disparity_sweep(remapped, C, shifts, varargin)
+function [disparity, confidence, entropy, images, info] = lf_disparity_sweep(remapped, C, shifts, varargin)
 %LF_DISPARITY_SWEEP  Disparity from the shift factor of least angular entropy.
 %   [DISPARITY, CONFIDENCE, ENTROPY] = LF_DISPARITY_SWEEP(R, C, SHIFTS)
 %   refocuses the remapped light field R ((rows*C) x (cols*C) x 3,
 %   intensities in 0..255, C odd) at every shift factor in SHIFTS, measures
 %   the angular entropy of every pixel at each one (olmarin then varnel, or
 %   the module lf_entropy_sweep in one pass when it is on the path: the same
-%   bits either way), and returns
-%     DISPARITY   rows x cols, for each pixel the shift of least entropy,
-%                 refined between the shifts (see 'Refine');
+%   bits either way), filters each entropy map with the centre view as its
+%   guide, and returns
+%     DISPARITY   rows x cols, for each pixel the shift of least filtered
+%                 entropy, refined between the shifts, then smoothed (see
+%                 'Filter', 'Refine', 'Smooth');
 %     CONFIDENCE  rows x cols, 0..1, how deep and how unique that minimum is
 %                 (see below);
-%     ENTROPY     rows x cols x numel(SHIFTS), the entropy maps in nats.
+%     ENTROPY     rows x cols x numel(SHIFTS), the entropy maps in nats, as
+%                 measured (before the filter).
 %
 %   Sign convention: a scene point at column x and row y of the centre view
 %   that appears at column x - d*u in the view u columns to its right, and
@@ -19,20 +22,40 @@ function [disparity, confidence, entropy, images] = lf_disparity_sweep(remapped,
 %   units and the sign of d (pixels per view step). With view columns taken
 %   left to right, positive d is in front of the plane of zero disparity.
 %
-%   [DISPARITY, CONFIDENCE, ENTROPY, IMAGES] also returns the refocused
-%   images, rows x cols x 3 x numel(SHIFTS), on the scale of R.
+%   [DISPARITY, CONFIDENCE, ENTROPY, IMAGES, INFO] also returns the
+%   refocused images, rows x cols x 3 x numel(SHIFTS), on the scale of R
+%   (made only when asked for: they take 24 bytes per pixel and shift; see
+%   LF_ALL_IN_FOCUS), and INFO with INFO.shifts, the shifts used, and
+%   INFO.seconds, the time taken.
 %
-%   LF_DISPARITY_SWEEP(R, C) or an empty SHIFTS chooses the shifts itself
-%   with a coarse pass: every view shrunk 4 times per side (2 times below
-%   128 pixels, not at all below 64), swept over -3 .. 3 in steps of 0.25 at
-%   that scale (so -12 .. 12 pixels per view step at full size), refined and
-%   scored as below; the 2nd and 98th percentiles of the pixels with
-%   confidence at least 0.2, widened by half a coarse step on each side, give
-%   the range, covered by at most 41 shifts and no finer than 0.05. It costs
-%   a few per cent of the sweep that follows (0.1 s against 2 s at 256 x 256
-%   pixels, 9 x 9 views). Disparities beyond its reach are not found.
+%   LF_DISPARITY_SWEEP(R, C) or an empty SHIFTS finds the shifts from the
+%   light field itself, in two coarse passes. The first keeps one pixel in
+%   k = 4 of every view along each side (in 2 below 128 pixels, every pixel
+%   below 64) and
+%   sweeps -3 .. 3 in steps of 0.25 at that scale (-12 .. 12 pixels per
+%   view step at full size); an end of that range where at least 1 % of the
+%   confidence-weighted estimates lie within a step is pushed out by 3, at
+%   most twice. The second pass, at k/2, sweeps what the first found plus
+%   two of its own steps beyond each end. In each pass the range runs from
+%   the 0.5th to the 99.5th percentile of the refined estimates, each
+%   weighted by its confidence, so that a surface is kept by its trusted
+%   area and scattered untrusted minima are cut; it is widened by a quarter
+%   of the last pass's step on each side and covered by at most 41 shifts,
+%   no finer than 0.05 apart. Structures thinner than about 2k pixels
+%   (bars, twigs) can vanish from the shrunk views and fall outside the
+%   range; so do surfaces beyond 36 pixels per view step.
 %
 %   Options, as name, value pairs:
+%     'Filter'    true (default): every entropy map goes through a guided
+%                 filter (the module LF_GUIDED_FILTER, which must be on the
+%                 path) with the grey centre view (the mean of its planes)
+%                 as guide, before the minimum and the confidence are taken:
+%                 the entropies are averaged over surfaces of like
+%                 brightness and not across their edges. false: the raw
+%                 entropy maps.
+%     'FilterRadius'   the filter's window half width, in pixels (4)
+%     'FilterEpsilon'  its regularisation, in squared intensity units (16):
+%                 larger values smooth across fainter edges.
 %     'Refine'    true (default): the parabola through the least entropy and
 %                 its two neighbours in shift order gives the disparity
 %                 between them, clamped to half a step either side; at the
@@ -40,24 +63,34 @@ function [disparity, confidence, entropy, images] = lf_disparity_sweep(remapped,
 %                 shifts the shift itself stays. false: the plain shift of
 %                 least entropy, the first such shift in SHIFTS where
 %                 several tie.
-%     'Smooth'    false (default). true: LF_DISPARITY_SMOOTH with its
-%                 defaults, a confidence-weighted median over 5 x 5
-%                 neighbours guided by the centre view's colours (a fifth
-%                 to a third of a 41-shift sweep's time).
-%     'Progress'  false (default). true: one line per shift with the elapsed
-%                 time and an estimate of the time left.
+%     'Smooth'    false (default). true: then LF_DISPARITY_SMOOTH, a
+%                 confidence-weighted median over 5 x 5 neighbours guided by
+%                 the centre view's colours; after the filter it gains little
+%                 (a tenth of the bad pixels or less on the synthetic
+%                 scenes) for a third of a sweep's time.
+%     'SmoothRadius', 'SmoothColour'   its window half width (2) and colour
+%                 scale (12).
+%     'Progress'  false (default). true: the range found, one line per shift
+%                 with the elapsed time and an estimate of the time left, and
+%                 the total time.
+%   'Filter', false, 'Smooth', false, 'Refine', false gives the plain shift
+%   of least entropy, as lf_disparity_from_entropy(ENTROPY, SHIFTS, false).
 %
-%   Confidence: with the pixel's entropies e over the shifts, mean m,
-%   least value e1, and e2 the least value at any other local minimum of
-%   e in shift order (more than one step from the least; m when there is
-%   none), CONFIDENCE = (m - e1)/m * min(1, (e2 - e1)/(m - e1)): the depth
-%   of the dip against the mean times how far the best rival dip stays
-%   above it. It is 0 for plain regions (m = 0) and for two equal dips.
+%   Confidence: with the pixel's (filtered) entropies e over the shifts,
+%   mean m, least value e1, and e2 the least value at any other local
+%   minimum of e in shift order (more than one step from the least; m when
+%   there is none), CONFIDENCE = (m - e1)/m * min(1, (e2 - e1)/(m - e1)):
+%   the depth of the dip against the mean times how far the best rival dip
+%   stays above it. It is 0 for plain regions (m = 0) and for two equal
+%   dips.
 %
 %   A single-plane R is used as grey for all three colour planes. Samples
 %   must lie in 0..255. Texture decides the result: where a pixel's samples
-%   agree at every shift (a plain region), every shift has zero entropy, the
-%   first one is chosen and its confidence is 0. Within the outermost views'
+%   agree at every shift (a plain region), every shift has zero entropy and
+%   the pixel's confidence is 0; the filter and the smoothing fill such
+%   pixels from their neighbours only within their windows. Glossy surfaces
+%   (the colour changes with the view) and occlusion borders (some views
+%   see another surface) give wrong minima. Within the outermost views'
 %   reach of the border (about (C-1)/2 times the largest |shift| pixels) the
 %   shifted samples are clamped to the edge and the estimate is less
 %   reliable.
@@ -65,33 +98,23 @@ function [disparity, confidence, entropy, images] = lf_disparity_sweep(remapped,
 %   Example
 %     V = lf_read_views('my_views', 'Progress', true);   % 9 x 9 x rows x cols x 3
 %     R = lf_views_to_remapped(V);
-%     [d, conf] = lf_disparity_sweep(R, 9, linspace(-2, 2, 41), 'Progress', true);
+%     [d, conf] = lf_disparity_sweep(R, 9, 'Progress', true);
 %     lf_write_pfm('disparity.pfm', d);
 %
-%   See also LF_DISPARITY_SMOOTH, LF_WRITE_PFM, LF_DISPARITY_PREVIEW,
-%   LF_VIEWS_TO_REMAPPED, OLMARIN, VARNEL.
+%   See also LF_DISPARITY_SMOOTH, LF_DISPARITY_SCORE, LF_ALL_IN_FOCUS,
+%   LF_WRITE_PFM, LF_DISPARITY_PREVIEW, LF_VIEWS_TO_REMAPPED, OLMARIN, VARNEL.
 
   if nargin < 3
     shifts = [];
-  elseif ischar(shifts)
+  end
+  if isa(shifts, 'string')
+    shifts = char(shifts);
+  end
+  if ischar(shifts)
     varargin = [{shifts}, varargin];
     shifts = [];
   end
-  opt = struct('refine', true, 'smooth', false, 'progress', false);
-  for i = 1:2:numel(varargin)
-    if i + 1 > numel(varargin) || ~ischar(varargin{i})
-      error('lf_disparity_sweep:badOption', 'lf_disparity_sweep: options come as name, value pairs.');
-    end
-    name = lower(varargin{i});
-    if ~isfield(opt, name)
-      error('lf_disparity_sweep:badOption', 'lf_disparity_sweep: unknown option ''%s''.', varargin{i});
-    end
-    value = varargin{i + 1};
-    if ~((islogical(value) || isnumeric(value)) && isscalar(value) && isreal(value) && ~isnan(value))
-      error('lf_disparity_sweep:badOption', 'lf_disparity_sweep: option ''%s'' must be true or false.', varargin{i});
-    end
-    opt.(name) = logical(value);
-  end
+  opt = options(varargin);
   if ~(isnumeric(C) && isscalar(C) && C >= 1 && C == fix(C) && mod(C, 2) == 1)
     error('lf_disparity_sweep:badSize', ...
           ['lf_disparity_sweep: C must be an odd whole number (the refocusing visits offsets ' ...
@@ -99,6 +122,13 @@ function [disparity, confidence, entropy, images] = lf_disparity_sweep(remapped,
            'one column of views.']);
   end
   C = double(C);
+  if opt.filter && exist('lf_guided_filter') ~= 3 %#ok<EXIST>
+    % No m-code stand-in: its sums would run in another order, and the
+    % estimate would then depend on what is on the path.
+    error('lf_disparity_sweep:noModule', ...
+          ['lf_disparity_sweep: ''Filter'' needs the module lf_guided_filter, which is not on the path; ' ...
+           'build it (build_modules or cmake) and addpath its folder, or pass ''Filter'', false.']);
+  end
   if ~(isnumeric(remapped) && isreal(remapped)) || ndims(remapped) > 3 ...
       || ~any(size(remapped, 3) == [1 3]) || mod(size(remapped, 1), C) ~= 0 ...
       || mod(size(remapped, 2), C) ~= 0 || isempty(remapped)
@@ -120,6 +150,7 @@ function [disparity, confidence, entropy, images] = lf_disparity_sweep(remapped,
              'intensities 0..255, so scale the samples by 255 first.']);
   end
 
+  started = tic;
   try
     if isempty(shifts)
       shifts = default_shifts(source, C, opt.progress);
@@ -135,11 +166,75 @@ function [disparity, confidence, entropy, images] = lf_disparity_sweep(remapped,
           ['lf_disparity_sweep: R must hold samples in 0..255 (no NaN); refocused, it gave ' ...
            'a sample outside: %s'], err.message);
   end
-  [disparity, confidence] = lf_disparity_from_entropy(entropy, shifts, opt.refine);
+  middle = (C + 1) / 2;
+  centre = source(middle:C:end, middle:C:end, :);
+  cost = entropy;
+  if opt.filter
+    % Each map filtered with the centre view as its guide: entropies are
+    % averaged within surfaces, not across their edges.
+    cost = lf_guided_filter(entropy, sum(centre, 3) / 3, opt.filterradius, opt.filterepsilon);
+  end
+  [disparity, confidence] = lf_disparity_from_entropy(cost, shifts, opt.refine);
+  clear cost;
   if opt.smooth
-    middle = (C + 1) / 2;
-    centre = source(middle:C:end, middle:C:end, :);
-    disparity = lf_disparity_smooth(disparity, confidence, centre);
+    disparity = lf_disparity_smooth(disparity, confidence, centre, 'Radius', opt.smoothradius, ...
+                                    'Colour', opt.smoothcolour);
+  end
+  if nargout > 4
+    info = struct('shifts', shifts, 'seconds', toc(started));
+  end
+  if opt.progress
+    fprintf('  disparity from %d shifts, %+.3f .. %+.3f, in %.1f s\n', numel(shifts), min(shifts), max(shifts), ...
+            toc(started));
+  end
+end
+
+function opt = options(args)
+  opt = struct('refine', true, 'filter', true, 'smooth', false, 'progress', false, 'filterradius', 4, ...
+               'filterepsilon', 16, 'smoothradius', 2, 'smoothcolour', 12);
+  logical_options = {'refine', 'filter', 'smooth', 'progress'};
+  for i = 1:2:numel(args)
+    name = args{i};
+    if isa(name, 'string') && isscalar(name)
+      name = char(name);
+    end
+    if i + 1 > numel(args) || ~ischar(name)
+      error('lf_disparity_sweep:badOption', 'lf_disparity_sweep: options come as name, value pairs.');
+    end
+    key = lower(name);
+    if ~isfield(opt, key)
+      error('lf_disparity_sweep:badOption', 'lf_disparity_sweep: unknown option ''%s''.', name);
+    end
+    value = args{i + 1};
+    ok = (islogical(value) || isnumeric(value)) && isscalar(value) && isreal(value) && ~isnan(value);
+    if any(strcmp(key, logical_options))
+      if ~ok
+        error('lf_disparity_sweep:badOption', 'lf_disparity_sweep: option ''%s'' must be true or false, got %s.', ...
+              name, describe(value));
+      end
+      value = logical(value);
+    elseif strcmp(key, 'filterepsilon')
+      if ~(ok && isfinite(value) && value > 0)
+        error('lf_disparity_sweep:badOption', ...
+              'lf_disparity_sweep: option ''%s'' must be a finite number above 0, got %s.', name, describe(value));
+      end
+      value = double(value);
+    else
+      if ~(ok && isfinite(value) && value >= 0 && value == fix(value))
+        error('lf_disparity_sweep:badOption', ...
+              'lf_disparity_sweep: option ''%s'' must be a whole number >= 0, got %s.', name, describe(value));
+      end
+      value = double(value);
+    end
+    opt.(key) = value;
+  end
+end
+
+function text = describe(value)
+  if (isnumeric(value) || islogical(value)) && isscalar(value)
+    text = num2str(value);
+  else
+    text = sprintf('a %s array of size %s', class(value), mat2str(size(value)));
   end
 end
 
@@ -147,20 +242,25 @@ function [entropy, images] = entropy_volume(source, C, shifts, want_images, prog
   rows = size(source, 1) / C;
   cols = size(source, 2) / C;
   n = numel(shifts);
-  entropy = zeros(rows, cols, n);
   images = [];
-  if want_images
-    images = zeros(rows, cols, 3, n);
-  end
   fast = exist('lf_entropy_sweep') == 3; %#ok<EXIST>
   if fast
-    % One call sweeps every shift; with progress, about ten calls.
+    % One call sweeps every shift; with progress, four: each call sets up
+    % its tiles and threads anew, so fewer calls keep most of the speed.
     chunk = n;
     if progress
-      chunk = max(1, ceil(n / 10));
+      chunk = max(1, ceil(n / 4));
     end
   else
     chunk = 1;
+  end
+  if ~fast || chunk < n
+    entropy = zeros(rows, cols, n);
+    if want_images
+      images = zeros(rows, cols, 3, n);
+    end
+  end
+  if ~fast
     % olmarin and varnel write in place into these, so each is created here
     % and never copied: a copy would share its data and change with it.
     refocused = zeros(size(source));
@@ -170,7 +270,12 @@ function [entropy, images] = entropy_volume(source, C, shifts, want_images, prog
   started = tic;
   for first = 1:chunk:n
     s = first:min(first + chunk - 1, n);
-    if fast && want_images
+    if fast && chunk == n && want_images
+      % The module's own arrays, not copies into ones made here.
+      [entropy, images] = lf_entropy_sweep(source, C, shifts);
+    elseif fast && chunk == n
+      entropy = lf_entropy_sweep(source, C, shifts);
+    elseif fast && want_images
       [entropy(:, :, s), images(:, :, :, s)] = lf_entropy_sweep(source, C, shifts(s));
     elseif fast
       entropy(:, :, s) = lf_entropy_sweep(source, C, shifts(s));
@@ -199,27 +304,95 @@ function shifts = default_shifts(source, C, progress)
   cols = size(source, 2) / C;
   k = 1 + (min(rows, cols) >= 64) + 2 * (min(rows, cols) >= 128);
   started = tic;
-  % Each view shrunk k times by block means: a disparity d becomes d / k.
-  r = floor(rows / k);
-  c = floor(cols / k);
-  block = reshape(source(1:r * k * C, 1:c * k * C, :), [C, k, r, C, k, c, 3]);
-  coarse = reshape(sum(sum(block, 2), 5) / (k * k), [C * r, C * c, 3]);
   step = 0.25;
-  [d, confidence] = lf_disparity_from_entropy(entropy_volume(coarse, C, -3:step:3, false, false), ...
-                                              -3:step:3, true);
-  d = k * d(confidence >= 0.2);
-  if isempty(d)
-    lo = -3 * k;
-    hi = 3 * k;
-  else
-    d = sort(d(:));
-    lo = d(max(1, ceil(0.02 * numel(d)))) - k * step / 2;
-    hi = d(max(1, ceil(0.98 * numel(d)))) + k * step / 2;
+  % First pass: views shrunk k times, -3 .. 3 at that scale; an end that
+  % still holds confident minima is pushed out, up to three times as far.
+  % The second pass's views, read once: the first pass's are every other
+  % pixel of them.
+  finer = shrink(source, C, max(1, k / 2));
+  small = shrink(finer, C, k / max(1, k / 2));
+  s = -3:step:3;
+  [d, w] = coarse_estimates(small, C, s);
+  for push = 1:2
+    [lo, hi] = weighted_range(d, w, 0.01);
+    outward = [];
+    if ~isempty(lo) && lo <= s(1) + step
+      outward = [outward, s(1) - (3:-step:step)]; %#ok<AGROW>
+    end
+    if ~isempty(hi) && hi >= s(end) - step
+      outward = [outward, s(end) + (step:step:3)]; %#ok<AGROW>
+    end
+    if isempty(outward)
+      break;
+    end
+    s = sort([s, outward]);
+    [d, w] = coarse_estimates(small, C, s);
   end
-  n = min(41, round((hi - lo) / 0.05) + 1);
+  [lo, hi] = weighted_range(d, w, 0.005);
+  if isempty(lo)
+    % Nothing confident: a plain frame; the first pass's reach.
+    lo = k * s(1);
+    hi = k * s(end);
+  else
+    lo = k * lo;
+    hi = k * hi;
+    if k > 1
+      % Second pass at twice the resolution over that range and a coarse
+      % step beyond each end: thin structures, and the ends to a finer step.
+      k = k / 2;
+      small = finer;
+      first = lo / k - 2 * step;
+      s = first + (0:ceil((hi / k + 2 * step - first) / step)) * step;
+      [d, w] = coarse_estimates(small, C, s);
+      [lo2, hi2] = weighted_range(d, w, 0.005);
+      if ~isempty(lo2)
+        lo = k * lo2;
+        hi = k * hi2;
+      end
+    end
+    % The refined coarse estimates are good to about a quarter of a step.
+    lo = lo - k * step / 4;
+    hi = hi + k * step / 4;
+  end
+  n = max(2, min(41, floor((hi - lo) / 0.05) + 1));
   shifts = linspace(lo, hi, n);
   if progress
-    fprintf('  coarse pass: %d shifts on %d x %d pixels give %d shifts from %+.3f to %+.3f  (%5.1f s)\n', ...
-            numel(-3:step:3), r, c, n, lo, hi, toc(started));
+    fprintf('  coarse pass: %d x %d pixels and %d shifts give %d shifts from %+.3f to %+.3f  (%5.1f s)\n', ...
+            floor(rows / k), floor(cols / k), numel(s), n, lo, hi, toc(started));
   end
+end
+
+function small = shrink(source, C, k)
+  % Each view keeps one pixel in k along each side: a disparity d becomes
+  % d / k. One sample per block rather than the block's mean: it reads a
+  % k^2-th of the light field, and thin bright or dark structures keep
+  % their contrast.
+  if k == 1
+    small = source;
+    return;
+  end
+  r = floor(size(source, 1) / C / k);
+  c = floor(size(source, 2) / C / k);
+  pick = @(n) reshape(bsxfun(@plus, (1:C)', (0:n - 1) * k * C), 1, []);
+  small = source(pick(r), pick(c), :);
+end
+
+function [d, w] = coarse_estimates(small, C, s)
+  [d, w] = lf_disparity_from_entropy(entropy_volume(small, C, s, false, false), s, true);
+  d = d(w > 0);
+  w = w(w > 0);
+end
+
+function [lo, hi] = weighted_range(d, w, tail)
+  % The tails trimmed by weight: a surface keeps its place by how much
+  % trusted area it has, and scattered untrusted minima are cut.
+  lo = [];
+  hi = [];
+  if isempty(d)
+    return;
+  end
+  [d, order] = sort(d(:));
+  w = cumsum(w(order));
+  lo = d(find(w >= tail * w(end), 1));
+  hi = d(find(w >= (1 - tail) * w(end), 1));
 end

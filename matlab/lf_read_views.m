@@ -29,6 +29,15 @@ function views = lf_read_views(folder, varargin)
 %
 %   See also LF_VIEWS_TO_REMAPPED, LF_DISPARITY_SWEEP.
 
+  % MATLAB's string arguments ("views", "Progress") as char; Octave has none.
+  if isa(folder, 'string')
+    folder = char(folder);
+  end
+  for i = 1:numel(varargin)
+    if isa(varargin{i}, 'string')
+      varargin{i} = char(varargin{i});
+    end
+  end
   pattern = '';
   if mod(numel(varargin), 2) == 1
     pattern = varargin{1};
@@ -37,8 +46,8 @@ function views = lf_read_views(folder, varargin)
   progress = false;
   for i = 1:2:numel(varargin)
     if ~(ischar(varargin{i}) && strcmpi(varargin{i}, 'Progress'))
-      error('lf_read_views:badOption', 'lf_read_views: unknown option ''%s''; the options are a pattern and ''Progress''.', ...
-            num2str(varargin{i}));
+      error('lf_read_views:badOption', '%s', ['lf_read_views: unknown option ''', num2str(varargin{i}), ...
+            '''; the options are a pattern and ''Progress''.']);
     end
     progress = logical(varargin{i + 1});
   end
@@ -60,7 +69,7 @@ function views = lf_read_views(folder, varargin)
   end
   n = numel(files);
   if n == 0
-    error('lf_read_views:noViews', 'lf_read_views: no view images found in ''%s''.', folder);
+    error('lf_read_views:noViews', '%s', ['lf_read_views: no view images found in ''', folder, '''.']);
   end
   C = round(sqrt(n));
   [problems, suggestion, broken] = grid_problems(sort_natural({files.name}));
@@ -68,10 +77,12 @@ function views = lf_read_views(folder, varargin)
     if isempty(suggestion)
       suggestion = '*.png';
     end
-    error('lf_read_views:notSquare', ...
-          ['lf_read_views: %d images in ''%s'' do not form a square C x C grid of views%s. ' ...
-           'To read only the views, pass a file pattern: lf_read_views(''%s'', ''%s'').'], ...
-          n, folder, problems, folder, suggestion);
+    % Concatenated, not formatted: MATLAB's sprintf skips an empty argument
+    % such as PROBLEMS and shifts the rest into the wrong places.
+    error('lf_read_views:notSquare', '%s', ...
+          [sprintf('lf_read_views: %d images in ''', n), folder, ''' do not form a square C x C grid of views', ...
+           problems, '. To read only the views, pass a file pattern: lf_read_views(''', folder, ''', ''', ...
+           suggestion, ''').']);
   end
   names = sort_natural({files.name});
   started = tic;
@@ -116,8 +127,8 @@ function img = read_scaled(file)
 end
 
 function rgb = ind2rgb_any(index, map)
-  % Indexed images: integer classes count from 0, doubles from 1.
-  if isinteger(index)
+  % Indexed images: integer and logical classes count from 0, doubles from 1.
+  if isinteger(index) || islogical(index)
     index = double(index) + 1;
   end
   rgb = reshape(map(index(:), :), [size(index, 1), size(index, 2), 3]) * 255;
@@ -171,7 +182,8 @@ function [text, suggestion, broken] = grid_problems(names)
                                strjoin(arrayfun(@(g) sprintf('%d', g), gaps(1:min(end, 8)), 'UniformOutput', false), ', '), ...
                                sprintf(' (no %s)', strjoin(missing, ', ')));
     end
-    repeated = unique(index(diff(sort(index)) == 0));
+    sorted = sort(index);
+    repeated = unique(sorted(diff(sorted) == 0));
     if ~isempty(repeated)
       parts{end + 1} = sprintf('index %d appears more than once', repeated(1));
     end

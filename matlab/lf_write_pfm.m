@@ -18,6 +18,10 @@ function lf_write_pfm(file, map)
 %
 %   See also LF_READ_PFM, LF_DISPARITY_PREVIEW.
 
+  % A MATLAB string ("d.pfm") as char; Octave has no string class.
+  if isa(file, 'string') && isscalar(file)
+    file = char(file);
+  end
   if ~ischar(file) || isempty(file)
     error('lf_write_pfm:badFile', 'lf_write_pfm: FILE must be a file name, got a %s.', class(file));
   end

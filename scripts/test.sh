@@ -8,7 +8,7 @@
 # the clang build for 64-bit Arm under qemu. Each step prints its time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh cmake make g++ libgtest-dev octave liboctave-dev clang libclang-rt-14-dev \
+scripts/install-deps.sh cmake make g++ python3 libgtest-dev octave liboctave-dev clang libclang-rt-14-dev \
   g++-aarch64-linux-gnu qemu-user g++-mingw-w64-x86-64-posix wine64
 jobs=$(nproc)
 
@@ -51,11 +51,12 @@ for target in build-fuzz/fuzz/*_fuzz; do
   grep 'fuzz tally' "$log"
 done
 
-# The threaded entropy sweep under ThreadSanitizer: its kernel tests run one,
-# two and three threads on every path.
+# The threaded entropy sweep and guided filter under ThreadSanitizer: their
+# kernel tests run one, two and three threads (the sweep's on every path).
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLF_TSAN=ON
-cmake --build build-tsan -j "$jobs" --target kernel_tests
+cmake --build build-tsan -j "$jobs" --target kernel_tests guided_filter_test
 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/kernel_tests --gtest_filter='Path/SweepPaths.*'
+TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/guided_filter_test
 
 # Cross and strict builds: kernels, kernel tests and the fuzz targets' checks
 # replayed on their seed corpora; no modules (no host to load them).

@@ -48,7 +48,8 @@ function varargout = lf_entropy_sweep(varargin)
 %         255.5, or NaN; a NaN or infinite shift gives NaN): the message
 %         names the first such shift (index and value), and within it the
 %         pixel, angular sample and plane varnel would name.
-%     lf_entropy_sweep:outOfMemory       outputs or tile buffers do not fit
+%     lf_entropy_sweep:outOfMemory       the tile buffers do not fit (outputs
+%         too large are refused by MATLAB or Octave with its own error)
 %
 %   Memory: the outputs, plus a tile buffer of about 300 KB per thread.
 %

@@ -7,12 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <random>
 
 #include "common/natural_log.h"
 #include "entropy/angular_bins.h"
 #include "entropy/tressik_kernel.h"
 #include "entropy/varnel_kernel.h"
+#include "filter/guided_filter.h"
 #include "refocus/refocus_remapped.h"
 
 namespace {
@@ -143,6 +145,33 @@ std::vector<std::string> golden_kernel_lines() {
         lines.push_back(std::string(name) + " " + hex(h.state, 16));
       }
     }
+  }
+  // The guided filter: costs in 0..4.4 and a grey guide, on two threads;
+  // its own generator, so that the cases above keep their inputs.
+  std::mt19937_64 filter_rng(20261209);
+  struct FilterCase {
+    int64_t rows, cols, slices, radius;
+    double epsilon;
+    bool holes;
+  };
+  const FilterCase filter_cases[] = {{1, 1, 2, 1, 650.0, false},    {1, 29, 2, 3, 6.5, false},
+                                     {31, 1, 2, 2, 1e-2, false},    {23, 19, 3, 0, 650.0, false},
+                                     {23, 19, 3, 4, 6.5, false},    {17, 21, 3, 40, 650.0, false},
+                                     {40, 33, 5, 3, 1e-2, true}};
+  for (const FilterCase& k : filter_cases) {
+    std::vector<double> guide(static_cast<size_t>(k.rows * k.cols)), cost(guide.size() * k.slices);
+    for (double& g : guide) g = static_cast<double>(filter_rng() >> 32 & 255);
+    for (double& c : cost) c = unit(filter_rng()) * 4.4;
+    if (k.holes) cost[cost.size() / 3] = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> q(cost.size());
+    guided_filter(cost.data(), guide.data(), k.rows, k.cols, k.slices, k.radius, k.epsilon, q.data(), 2);
+    Fnv1a h;
+    h.add(q);
+    char name[96];
+    std::snprintf(name, sizeof name, "guided_filter_%dx%dx%d_r%d_eps%a%s", static_cast<int>(k.rows),
+                  static_cast<int>(k.cols), static_cast<int>(k.slices), static_cast<int>(k.radius), k.epsilon,
+                  k.holes ? "_nan" : "");
+    lines.push_back(std::string(name) + " " + hex(h.state, 16));
   }
   return lines;
 }

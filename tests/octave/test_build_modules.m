@@ -5,6 +5,16 @@ function test_build_modules(source_root)
   h = lf_test_helpers();
   folder = tempname();
   cleanup = onCleanup(@() remove_folder(folder));
+  % A compiler without C++17 stops the build at once, naming the versions that do.
+  saved = getenv('CXX');
+  setenv('CXX', '/bin/false');
+  e = h.expect_error('build_modules:compilerTooOld', @() build_modules(fullfile(folder, 'old')));
+  if isempty(saved)
+    unsetenv('CXX');
+  else
+    setenv('CXX', saved);
+  end
+  assert(~isempty(strfind(e.message, 'GCC 7')), 'the message names no compiler version: %s', e.message);
   built_into = build_modules(folder);
   assert(strcmp(built_into, folder), 'build_modules returned %s', built_into);
   addpath(folder);
@@ -12,6 +22,9 @@ function test_build_modules(source_root)
   modules = {'olmarin'};
   if exist(fullfile(source_root, 'entropy', 'varnel_mex.cpp'), 'file')
     modules = [modules, {'varnel', 'tressik'}];
+  end
+  if exist(fullfile(source_root, 'filter', 'lf_guided_filter_mex.cpp'), 'file')
+    modules = [modules, {'lf_guided_filter'}];
   end
   for m = modules
     assert(strcmp(which(m{1}), fullfile(folder, [m{1} '.' mexext()])), '%s not taken from %s', m{1}, folder);
@@ -46,6 +59,13 @@ function test_build_modules(source_root)
     M0 = zeros(1, 1); M1 = zeros(1, 1); M2 = zeros(1, 1);
     tressik(1, 1, 2, 0, S, 0, M0, M1, M2);
     assert(abs(M0 - log(2)) < 1e-6 && M1 == 0 && M2 == 0, 'tressik built by build_modules gives %g %g %g', M0, M1, M2);
+  end
+  if any(strcmp(modules, 'lf_guided_filter'))
+    % Radius 0 leaves the costs as they are; a constant cost stays constant.
+    P = rand(9, 7, 3);
+    h.same_bits(lf_guided_filter(P, rand(9, 7), 0, 0.5), P, 'lf_guided_filter built by build_modules, radius 0');
+    Q = lf_guided_filter(ones(9, 7, 2), rand(9, 7) * 255, 2, 1);
+    assert(max(abs(Q(:) - 1)) < 1e-12, 'lf_guided_filter built by build_modules moves a constant by %g', max(abs(Q(:) - 1)));
   end
   rmpath(folder);
   disp('test_build_modules: all checks passed');

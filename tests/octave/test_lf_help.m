@@ -11,7 +11,7 @@ function test_lf_help(modules)
     % Every help states the call and its classes; an in-place module also
     % that results go in place and the copy trap, a returning one its outputs.
     wanted = {[name '('], 'example', 'double'};
-    if strcmp(name, 'lf_entropy_sweep')
+    if any(strcmp(name, {'lf_entropy_sweep', 'lf_guided_filter'}))
       wanted = [wanted, {'outputs', 'threads'}];
     else
       wanted = [wanted, {'in place', 'shares'}];
@@ -27,7 +27,8 @@ function test_lf_help(modules)
     end
   end
   for helper = {'lf_views_to_remapped', 'lf_remapped_to_views', 'lf_read_views', 'lf_disparity_sweep', ...
-                'lf_disparity_from_entropy', 'lf_disparity_smooth', 'lf_write_pfm', 'lf_read_pfm', 'lf_disparity_preview'}
+                'lf_disparity_from_entropy', 'lf_disparity_smooth', 'lf_write_pfm', 'lf_read_pfm', 'lf_disparity_preview', ...
+                'lf_depth_batch'}
     text = evalc(sprintf('help %s', helper{1}));
     assert(~isempty(strfind(text, upper(helper{1}))), 'help %s is empty', helper{1});
   end

@@ -96,6 +96,9 @@ function check_broken_grids(h, folder)
     [cam([1:4 6:9]), {'depth.png'}],   {'missing index 4', 'not named like the others', '''depth.png''', '''cam*.png'''}
     [cam, {'depth.png'}],              {'not named like the others', '''depth.png'''}
     {'v_1_1.png', 'v_1_2.png', 'v_2_1.png'},  {'missing the view numbered (2, 2)', '''v_*_*.png'''}
+    [cam, {'cam1.png'}],               {'index 1 appears more than once'}
+    % Nothing to name: the message still runs to its end.
+    {'a.png', 'b.png', 'c.png'},       {'grid of views. To read only the views', '''*.png'').'}
   };
   for n = 1:rows(cases)
     grid = fullfile(folder, sprintf('grid%d', n));

@@ -76,15 +76,12 @@ function [outcome, problem] = one_call ()
   catch err
     outcome = err.identifier;
   end
-  if (! isequaln (args, before))
-    problem = "an input changed";
-  elseif (isempty (kind) && ! strcmp (outcome, "accepted"))
-    problem = sprintf ("valid call rejected: %s", outcome);
-  elseif (! isempty (kind) && ! strcmp (outcome, ["lf_entropy_sweep:" kind]))
-    problem = sprintf ("want lf_entropy_sweep:%s, got %s", kind, outcome);
-  elseif (isempty (kind) && ! isequal (E, E_want))
+  problem = call_verdict ("lf_entropy_sweep", args, before, kind, outcome);
+  if (! isempty (problem) || ! isempty (kind))
+    return;
+  elseif (! isequal (E, E_want))
     problem = "maps differ from the chained calls";
-  elseif (isempty (kind) && nlhs == 2 && ! isequal (I, I_want))
+  elseif (nlhs == 2 && ! isequal (I, I_want))
     problem = "images differ from the chained calls";
   endif
 endfunction
