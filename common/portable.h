@@ -38,13 +38,11 @@
 #define LF_PRINTF_LIKE(format_at, args_at) __attribute__((format(printf, format_at, args_at)))
 #define LF_ALWAYS_INLINE inline __attribute__((always_inline))
 #define LF_RESTRICT __restrict
-#define LF_NOINLINE __attribute__((noinline))
 #else
 #define LF_TARGET(isa)
 #define LF_PRINTF_LIKE(format_at, args_at)
 #define LF_ALWAYS_INLINE inline
 #define LF_RESTRICT
-#define LF_NOINLINE
 #endif
 
 // A hint that the line at `address` (an integer) will be read soon; never

@@ -79,23 +79,9 @@ bool plane_entropy_portable(BinRule rule, const double* plane, int64_t rows, int
   return portable_plane<truncated_bin>(field, kTruncatedBinRange, terms, map, update);
 }
 
-namespace {
-
-// The scratch on this frame's stack, apart from the engine's own, so that a
-// call that brings its own never reserves it.
-LF_NOINLINE bool plane_entropy_on_stack(VectorPath path, BinRule rule, const double* plane, int64_t rows,
-                                        int64_t cols, int64_t angular_size, const EntropyTerms& terms, double* map,
-                                        MapUpdate update) {
-  alignas(64) uint8_t scratch[kEntropyScratchBytes];
-  return plane_entropy(path, rule, plane, rows, cols, angular_size, terms, map, update, scratch);
-}
-
-}  // namespace
-
 bool plane_entropy(VectorPath path, BinRule rule, const double* plane, int64_t rows, int64_t cols,
                    int64_t angular_size, const EntropyTerms& terms, double* map, MapUpdate update, uint8_t* scratch) {
-  if (angular_size <= kLaneMaxBlock && path != VectorPath::portable) {
-    if (!scratch) return plane_entropy_on_stack(path, rule, plane, rows, cols, angular_size, terms, map, update);
+  if (angular_size <= kLaneMaxBlock) {
     switch (path) {
 #if LF_X86_PATHS
       case VectorPath::sse2: return plane_entropy_sse2(rule, plane, rows, cols, angular_size, terms, map, update, scratch);

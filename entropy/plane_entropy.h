@@ -72,7 +72,8 @@ inline void update_map(double* element, float entropy, MapUpdate update) {
 // holds no meaningful value, but nothing undefined happens. The map must not
 // overlap the plane. The engine has every VectorPath; `path` must be available.
 // `scratch`: kEntropyScratchBytes bytes aligned to 64 for the binned samples
-// of a chunk of rows, for a thread with a small stack; null: on the stack.
+// of a chunk of rows under the rounded rule, for a thread with a small stack;
+// null (and the truncated rule): on the stack.
 constexpr int64_t kEntropyScratchBytes = 128 * 1024;
 bool plane_entropy(VectorPath path, BinRule rule, const double* plane, int64_t rows, int64_t cols,
                    int64_t angular_size, const EntropyTerms& terms, double* map, MapUpdate update,
@@ -108,7 +109,7 @@ void binned_entropy(VectorPath path, uint8_t* bins, int64_t rows, int64_t cols, 
 constexpr int64_t kLaneMaxBlock = 15;
 
 // The per-path bodies behind plane_entropy (same contract, 1 <= C <= kLaneMaxBlock
-// for the vector ones, whose scratch is never null).
+// for the vector ones).
 bool plane_entropy_portable(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
                             const EntropyTerms& terms, double* map, MapUpdate update);
 #define LF_PLANE_ENTROPY_PATH(isa)                                                                              \

@@ -148,8 +148,11 @@ inline Bytes load_rows(const uint8_t* first, int64_t stride) { return load_block
 // stores them as C vectors, one per angular row a, pixel p in lane p: each
 // pixel's C bins padded to 16 bytes, then 16 x 16 byte transposes in every
 // block by interleaving bytes, words, dwords and qwords.
+// Inlined into each lanes_plane: called from more of them (the sweep's
+// scratch variants), GCC made it a function, about 3 % more instructions.
 template <BinRule rule, int fixed_C>
-void bin_block_column(const double* samples, int64_t valid, const Plan& plan, uint8_t* out, Seen& seen) {
+LF_ALWAYS_INLINE void bin_block_column(const double* samples, int64_t valid, const Plan& plan, uint8_t* out,
+                                       Seen& seen) {
   alignas(64) uint8_t packed[kLanes * (kLaneMaxBlock + 1)];
   const int64_t C = fixed_C > 0 ? fixed_C : plan.C;
   if (valid >= kLanes * C) {
@@ -437,9 +440,14 @@ void sort_and_sum(uint8_t* group, const Plan& plan, const EntropyTerms& terms, d
 }
 
 // fixed_C: the angular size when compiled for one, else 0 (from the plan).
-template <BinRule rule, int fixed_C>
+// The chunk's bins: this function's own array, which the compiler knows no
+// other store can reach (in memory it is given, GCC reloads after stores:
+// docs/PERFORMANCE.md), or, Given, the caller's scratch.
+template <BinRule rule, int fixed_C, bool Given>
 bool lanes_plane(const RemappedLightField& field, const Plan& plan, const EntropyTerms& terms, double* map,
-                 MapUpdate update, uint8_t* bins) {
+                 MapUpdate update, uint8_t* scratch) {
+  alignas(64) uint8_t own[Given ? 64 : kChunkBytes];
+  uint8_t* const bins = Given ? scratch : own;
   const int64_t rows = field.rows, C = fixed_C > 0 ? fixed_C : plan.C;
   const int64_t group_bytes = int64_t{kLanes} * plan.samples;
   const int64_t chunk_rows = kLanes * std::max<int64_t>(1, kChunkBytes / group_bytes);
@@ -479,11 +487,15 @@ bool lanes_plane_entropy(BinRule rule, const double* plane, int64_t rows, int64_
   // The common 9 x 9 views get the binning and sums compiled for their size:
   // the transposes then keep only the rows they store, at fixed offsets
   // (about a tenth fewer instructions at C = 9).
+  // Only the rounded rule takes scratch (the sweep's, on its threads).
+  if (rule == BinRule::rounded && scratch)
+    return angular_size == 9 ? lanes_plane<BinRule::rounded, 9, true>(field, plan, terms, map, update, scratch)
+                             : lanes_plane<BinRule::rounded, 0, true>(field, plan, terms, map, update, scratch);
   if (rule == BinRule::rounded)
-    return angular_size == 9 ? lanes_plane<BinRule::rounded, 9>(field, plan, terms, map, update, scratch)
-                             : lanes_plane<BinRule::rounded, 0>(field, plan, terms, map, update, scratch);
-  return angular_size == 9 ? lanes_plane<BinRule::truncated, 9>(field, plan, terms, map, update, scratch)
-                           : lanes_plane<BinRule::truncated, 0>(field, plan, terms, map, update, scratch);
+    return angular_size == 9 ? lanes_plane<BinRule::rounded, 9, false>(field, plan, terms, map, update, nullptr)
+                             : lanes_plane<BinRule::rounded, 0, false>(field, plan, terms, map, update, nullptr);
+  return angular_size == 9 ? lanes_plane<BinRule::truncated, 9, false>(field, plan, terms, map, update, nullptr)
+                           : lanes_plane<BinRule::truncated, 0, false>(field, plan, terms, map, update, nullptr);
 }
 
 // Bins made elsewhere (the sweep bins its refocused values as it makes
