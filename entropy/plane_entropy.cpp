@@ -95,6 +95,8 @@ bool plane_entropy(VectorPath path, BinRule rule, const double* plane, int64_t r
       default: break;
     }
   }
+  // The portable path keeps a pixel's counts, no chunk of bins.
+  static_cast<void>(scratch);
   return plane_entropy_portable(rule, plane, rows, cols, angular_size, terms, map, update);
 }
 
