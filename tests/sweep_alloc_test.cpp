@@ -11,7 +11,9 @@
 #include <pthread.h>
 #endif
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -190,7 +192,9 @@ TEST_P(SweepAllocation, RunsOnA64KilobyteStack) {
   };
   pthread_attr_t attributes;
   ASSERT_EQ(pthread_attr_init(&attributes), 0);
-  ASSERT_EQ(pthread_attr_setstacksize(&attributes, 64 * 1024), 0);
+  // Systems with 64 KB pages (AArch64 Linux) allow no less than 128 KB.
+  const size_t stack = std::max<size_t>(64 * 1024, static_cast<size_t>(PTHREAD_STACK_MIN));
+  ASSERT_EQ(pthread_attr_setstacksize(&attributes, stack), 0);
   pthread_t thread;
   ASSERT_EQ(pthread_create(&thread, &attributes, run, &call), 0);
   ASSERT_EQ(pthread_join(thread, nullptr), 0);
