@@ -40,9 +40,72 @@ function bench_modules (workloads, reps)
     clear source destination image blocks expected map map0 map1 map2;
   endfor
   printf ("(CPU time, median of %d calls after one warm-up; alpha %g)\n", reps, alpha);
+  bench_as_users_see_it (workloads(1, :), alpha);
   if (exist ("lf_guided_filter") == 3)
     bench_guided_filter (reps);
   endif
+endfunction
+
+% olmarin against a memcpy of its source into its destination, and
+% lf_entropy_sweep against one varnel call per shift and against the chained
+% modules, as a user calls them (no tunables): wall clock, as the sweep runs
+% threads, fastest of several calls; the sweep's maps checked against the
+% chained ones after timing.
+function bench_as_users_see_it (workload, alpha)
+  r = workload(1);
+  c = workload(2);
+  C = workload(3);
+  D = workload(4);
+  source = randi ([0 255], r * C, c * C, 3);
+  destination = zeros (r * C, c * C, 3);
+  image = zeros (r, c, 3);
+  map = zeros (r, c);
+  shifts = linspace (-2, 2, 41);
+  n = numel (shifts);
+  copy_s = fastest_wall_time (@() lf_copy_floor (source, destination), 5);
+  olmarin_s = fastest_wall_time (@() olmarin (c, r, C, D, source, destination, image, alpha), 5);
+  varnel_s = fastest_wall_time (@() varnel (c, r, C, 0, 0, source, map), 15);
+  one_s = fastest_wall_time (@() lf_entropy_sweep (source, C, shifts, "Threads", 1), 3);
+  default_s = fastest_wall_time (@() lf_entropy_sweep (source, C, shifts), 3);
+  chained = @() chained_sweep (source, destination, image, map, r, c, C, D, shifts);
+  chained_s = fastest_wall_time (chained, 3);
+  E = lf_entropy_sweep (source, C, shifts);
+  maps = chained_sweep (source, destination, image, map, r, c, C, D, shifts);
+  if (! isequal (E, maps))
+    error ("bench_modules: lf_entropy_sweep differs from the chained modules");
+  endif
+  printf ("\n%s, %d shifts from %g to %g, wall clock, fastest of 3 to 15 calls:\n",
+          sprintf ("%dx%d/C%d", r, c, C), n, shifts(1), shifts(end));
+  printf ("%-40s %12s %10s\n", "call", "ms", "ratio");
+  printf ("%-40s %12.2f %10s\n", "memcpy of source into destination", copy_s * 1e3, "");
+  printf ("%-40s %12.2f %10.2f  (to the memcpy)\n", "olmarin", olmarin_s * 1e3, olmarin_s / copy_s);
+  printf ("%-40s %12.2f %10s\n", "varnel, one call", varnel_s * 1e3, "");
+  threads = sprintf ("lf_entropy_sweep per shift, %d threads", nproc ());
+  printf ("%-40s %12.2f %10.2f  (to one varnel call)\n", "lf_entropy_sweep per shift, 1 thread",
+          one_s / n * 1e3, one_s / n / varnel_s);
+  printf ("%-40s %12.2f %10.2f  (to one varnel call)\n", threads, default_s / n * 1e3, default_s / n / varnel_s);
+  printf ("%-40s %12.2f %10.2f  (to lf_entropy_sweep, 1 thread)\n", "olmarin + varnel per shift",
+          chained_s / n * 1e3, chained_s / one_s);
+  printf ("%-40s %12s %10.2f  (chained to lf_entropy_sweep, %d threads)\n", "", "", chained_s / default_s,
+          nproc ());
+endfunction
+
+function maps = chained_sweep (source, destination, image, map, r, c, C, D, shifts)
+  maps = zeros (r, c, numel (shifts));
+  for s = 1:numel (shifts)
+    olmarin (c, r, C, D, source, destination, image, shifts(s));
+    varnel (c, r, C, 0, 0, destination, map);
+    maps(:, :, s) = map;
+  endfor
+endfunction
+
+function seconds = fastest_wall_time (call, reps)
+  seconds = Inf;
+  for k = 1:reps
+    t0 = tic ();
+    call ();
+    seconds = min (seconds, toc (t0));
+  endfor
 endfunction
 
 % lf_guided_filter over a sweep's 41 entropy maps of 512 x 512, on every

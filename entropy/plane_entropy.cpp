@@ -80,21 +80,23 @@ bool plane_entropy_portable(BinRule rule, const double* plane, int64_t rows, int
 }
 
 bool plane_entropy(VectorPath path, BinRule rule, const double* plane, int64_t rows, int64_t cols,
-                   int64_t angular_size, const EntropyTerms& terms, double* map, MapUpdate update) {
+                   int64_t angular_size, const EntropyTerms& terms, double* map, MapUpdate update, uint8_t* scratch) {
   if (angular_size <= kLaneMaxBlock) {
     switch (path) {
 #if LF_X86_PATHS
-      case VectorPath::sse2: return plane_entropy_sse2(rule, plane, rows, cols, angular_size, terms, map, update);
-      case VectorPath::avx2: return plane_entropy_avx2(rule, plane, rows, cols, angular_size, terms, map, update);
+      case VectorPath::sse2: return plane_entropy_sse2(rule, plane, rows, cols, angular_size, terms, map, update, scratch);
+      case VectorPath::avx2: return plane_entropy_avx2(rule, plane, rows, cols, angular_size, terms, map, update, scratch);
       case VectorPath::avx512:
-        return plane_entropy_avx512(rule, plane, rows, cols, angular_size, terms, map, update);
+        return plane_entropy_avx512(rule, plane, rows, cols, angular_size, terms, map, update, scratch);
 #endif
 #if LF_NEON_PATH
-      case VectorPath::neon: return plane_entropy_neon(rule, plane, rows, cols, angular_size, terms, map, update);
+      case VectorPath::neon: return plane_entropy_neon(rule, plane, rows, cols, angular_size, terms, map, update, scratch);
 #endif
       default: break;
     }
   }
+  // The portable path keeps a pixel's counts, no chunk of bins.
+  static_cast<void>(scratch);
   return plane_entropy_portable(rule, plane, rows, cols, angular_size, terms, map, update);
 }
 

@@ -71,8 +71,13 @@ inline void update_map(double* element, float entropy, MapUpdate update) {
 // in the rule's range; a sample outside it is binned as 0, so the map then
 // holds no meaningful value, but nothing undefined happens. The map must not
 // overlap the plane. The engine has every VectorPath; `path` must be available.
+// `scratch`: kEntropyScratchBytes bytes aligned to 64 for the binned samples
+// of a chunk of rows under the rounded rule, for a thread with a small stack;
+// null (and the truncated rule): on the stack.
+constexpr int64_t kEntropyScratchBytes = 128 * 1024;
 bool plane_entropy(VectorPath path, BinRule rule, const double* plane, int64_t rows, int64_t cols,
-                   int64_t angular_size, const EntropyTerms& terms, double* map, MapUpdate update);
+                   int64_t angular_size, const EntropyTerms& terms, double* map, MapUpdate update,
+                   uint8_t* scratch = nullptr);
 
 // The widest path of the engine that this CPU runs; both kernels default to it.
 VectorPath plane_entropy_path();
@@ -85,6 +90,17 @@ VectorPath plane_entropy_path();
 // each ceil(rows / lanes) groups. The bins are sorted in place; `bins` is
 // aligned to 64 bytes. Only for paths where binned_lanes is not 0.
 int64_t binned_lanes(VectorPath path, int64_t angular_size);
+// That layout, for a plane of `rows` rows: sample s = a*C + b of pixel (r, c)
+// at byte pixel(r, c) + sample(s).
+struct BinnedLayout {
+  int64_t lanes, group_bytes, column_bytes;
+  int64_t pixel(int64_t r, int64_t c) const { return c * column_bytes + r / lanes * group_bytes + r % lanes; }
+  int64_t sample(int64_t s) const { return s * lanes; }
+};
+inline BinnedLayout binned_layout(int64_t lanes, int64_t rows, int64_t angular_size) {
+  const int64_t group_bytes = lanes * angular_size * angular_size;
+  return {lanes, group_bytes, (rows + lanes - 1) / lanes * group_bytes};
+}
 void binned_entropy(VectorPath path, uint8_t* bins, int64_t rows, int64_t cols, int64_t angular_size,
                     const EntropyTerms& terms, double* map, MapUpdate update);
 
@@ -98,7 +114,7 @@ bool plane_entropy_portable(BinRule rule, const double* plane, int64_t rows, int
                             const EntropyTerms& terms, double* map, MapUpdate update);
 #define LF_PLANE_ENTROPY_PATH(isa)                                                                              \
   bool plane_entropy_##isa(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size, \
-                           const EntropyTerms& terms, double* map, MapUpdate update)
+                           const EntropyTerms& terms, double* map, MapUpdate update, uint8_t* scratch)
 #define LF_BINNED_ENTROPY_PATH(isa)                                                                             \
   void binned_entropy_##isa(uint8_t* bins, int64_t rows, int64_t cols, int64_t angular_size,                  \
                             const EntropyTerms& terms, double* map, MapUpdate update)

@@ -75,7 +75,7 @@ inline void direct_summands(Bytes index, const DirectTerms& d, Floats (&out)[4])
 #include "entropy/plane_entropy_body.h"
 
 LF_BINNED_ENTROPY_PATH(avx2) { lanes_binned_entropy(bins, rows, cols, angular_size, terms, map, update); }
-LF_PLANE_ENTROPY_PATH(avx2) { return lanes_plane_entropy(rule, plane, rows, cols, angular_size, terms, map, update); }
+LF_PLANE_ENTROPY_PATH(avx2) { return lanes_plane_entropy(rule, plane, rows, cols, angular_size, terms, map, update, scratch); }
 LF_TARGET_END
 
 #endif

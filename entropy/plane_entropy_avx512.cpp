@@ -65,8 +65,8 @@ inline void direct_summands(Bytes index, const DirectTerms& d, Floats (&out)[4])
     out[q] = (Floats)_mm512_permutex2var_ps(d.low, _mm512_permutexvar_epi8(d.spread[q], (__m512i)index), d.high);
 }
 
-// Measured here (Zen 4): reading the next block column ahead shortens this
-// path by about a tenth at 512 x 512, C = 9; on AVX2 it made no difference.
+// Reading the next block column ahead shortens this path; on AVX2 it made no
+// difference (docs/PERFORMANCE.md).
 #define LF_PREFETCH_NEXT
 inline void prefetch_line(uintptr_t address) { _mm_prefetch(reinterpret_cast<const char*>(address), _MM_HINT_T0); }
 // And the next column while one is sorted (Ahead, in the body).
@@ -77,7 +77,7 @@ inline void prefetch_line(uintptr_t address) { _mm_prefetch(reinterpret_cast<con
 
 LF_BINNED_ENTROPY_PATH(avx512) { lanes_binned_entropy(bins, rows, cols, angular_size, terms, map, update); }
 LF_PLANE_ENTROPY_PATH(avx512) {
-  return lanes_plane_entropy(rule, plane, rows, cols, angular_size, terms, map, update);
+  return lanes_plane_entropy(rule, plane, rows, cols, angular_size, terms, map, update, scratch);
 }
 LF_TARGET_END
 

@@ -52,9 +52,9 @@ constexpr int kTableBytes = LF_TABLE_BYTES;
 constexpr int kTableBytes = 0;
 #endif
 // Binned samples of one chunk of rows of a column, kLanes bytes per angular
-// sample and group, on the stack. A chunk that takes all rows reads the plane
-// in one straight pass: all rows up to 1600 at C = 9, 576 at C = 15.
-constexpr int64_t kChunkBytes = 128 * 1024;
+// sample and group, in the caller's scratch. A chunk that takes all rows reads
+// the plane in one straight pass: all rows up to 1600 at C = 9, 576 at C = 15.
+constexpr int64_t kChunkBytes = kEntropyScratchBytes;
 
 // Per-call constants.
 struct Plan {
@@ -148,8 +148,11 @@ inline Bytes load_rows(const uint8_t* first, int64_t stride) { return load_block
 // stores them as C vectors, one per angular row a, pixel p in lane p: each
 // pixel's C bins padded to 16 bytes, then 16 x 16 byte transposes in every
 // block by interleaving bytes, words, dwords and qwords.
+// Inlined into each lanes_plane: called from more of them (the sweep's
+// scratch variants), GCC made it a function, about 3 % more instructions.
 template <BinRule rule, int fixed_C>
-void bin_block_column(const double* samples, int64_t valid, const Plan& plan, uint8_t* out, Seen& seen) {
+LF_ALWAYS_INLINE void bin_block_column(const double* samples, int64_t valid, const Plan& plan, uint8_t* out,
+                                       Seen& seen) {
   alignas(64) uint8_t packed[kLanes * (kLaneMaxBlock + 1)];
   const int64_t C = fixed_C > 0 ? fixed_C : plan.C;
   if (valid >= kLanes * C) {
@@ -205,10 +208,9 @@ inline void compare_exchange(Bytes* x, int low, int high) {
 // line of the next column, one line every kAheadEvery comparators, each group
 // its share (`lines` lines from `at`). So sparse, the requests do not hold the
 // sort up, and the hardware prefetcher, seeing them, fetches the lines
-// between. Measured on Zen 4, 512 x 512, C = 9: 10 to 15 % off the whole pass
-// on SSE2, AVX2 and AVX-512; asking for every line, or for a group's share at
-// once before its sort, made the pass slower. Lines past the plane are only
-// hints.
+// between (docs/PERFORMANCE.md); asking for every line, or for a group's
+// share at once before its sort, made the pass slower. Lines past the plane
+// are only hints.
 struct Ahead {
   uintptr_t at = 0;
   int lines = 0;
@@ -438,13 +440,17 @@ void sort_and_sum(uint8_t* group, const Plan& plan, const EntropyTerms& terms, d
 }
 
 // fixed_C: the angular size when compiled for one, else 0 (from the plan).
-template <BinRule rule, int fixed_C>
+// The chunk's bins: this function's own array, which the compiler knows no
+// other store can reach (in memory it is given, GCC reloads after stores:
+// docs/PERFORMANCE.md), or, Given, the caller's scratch.
+template <BinRule rule, int fixed_C, bool Given>
 bool lanes_plane(const RemappedLightField& field, const Plan& plan, const EntropyTerms& terms, double* map,
-                 MapUpdate update) {
+                 MapUpdate update, uint8_t* scratch) {
+  alignas(64) uint8_t own[Given ? 64 : kChunkBytes];
+  uint8_t* const bins = Given ? scratch : own;
   const int64_t rows = field.rows, C = fixed_C > 0 ? fixed_C : plan.C;
   const int64_t group_bytes = int64_t{kLanes} * plan.samples;
   const int64_t chunk_rows = kLanes * std::max<int64_t>(1, kChunkBytes / group_bytes);
-  alignas(64) uint8_t bins[kChunkBytes];
   Seen seen;
   for (int64_t c = 0; c < field.cols; ++c) {
     for (int64_t first = 0; first < rows; first += chunk_rows) {
@@ -471,7 +477,7 @@ bool lanes_plane(const RemappedLightField& field, const Plan& plan, const Entrop
 }
 
 bool lanes_plane_entropy(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
-                         const EntropyTerms& terms, double* map, MapUpdate update) {
+                         const EntropyTerms& terms, double* map, MapUpdate update, uint8_t* scratch) {
   static_assert(kLaneMaxBlock * kLaneMaxBlock < 256, "run lengths must fit a byte");
   static_assert(kLaneMaxBlock * kLaneMaxBlock < EntropyTerms::kTabulated, "every run length has its summand");
   Plan plan;
@@ -481,11 +487,15 @@ bool lanes_plane_entropy(BinRule rule, const double* plane, int64_t rows, int64_
   // The common 9 x 9 views get the binning and sums compiled for their size:
   // the transposes then keep only the rows they store, at fixed offsets
   // (about a tenth fewer instructions at C = 9).
+  // Only the rounded rule takes scratch (the sweep's, on its threads).
+  if (rule == BinRule::rounded && scratch)
+    return angular_size == 9 ? lanes_plane<BinRule::rounded, 9, true>(field, plan, terms, map, update, scratch)
+                             : lanes_plane<BinRule::rounded, 0, true>(field, plan, terms, map, update, scratch);
   if (rule == BinRule::rounded)
-    return angular_size == 9 ? lanes_plane<BinRule::rounded, 9>(field, plan, terms, map, update)
-                             : lanes_plane<BinRule::rounded, 0>(field, plan, terms, map, update);
-  return angular_size == 9 ? lanes_plane<BinRule::truncated, 9>(field, plan, terms, map, update)
-                           : lanes_plane<BinRule::truncated, 0>(field, plan, terms, map, update);
+    return angular_size == 9 ? lanes_plane<BinRule::rounded, 9, false>(field, plan, terms, map, update, nullptr)
+                             : lanes_plane<BinRule::rounded, 0, false>(field, plan, terms, map, update, nullptr);
+  return angular_size == 9 ? lanes_plane<BinRule::truncated, 9, false>(field, plan, terms, map, update, nullptr)
+                           : lanes_plane<BinRule::truncated, 0, false>(field, plan, terms, map, update, nullptr);
 }
 
 // Bins made elsewhere (the sweep bins its refocused values as it makes
@@ -496,10 +506,11 @@ void lanes_binned_entropy(uint8_t* bins, int64_t rows, int64_t cols, int64_t ang
                           double* map, MapUpdate update) {
   Plan plan;
   make_plan(plan, angular_size, terms);
-  const int64_t group_bytes = int64_t{kLanes} * plan.samples;
+  const BinnedLayout layout = binned_layout(kLanes, rows, angular_size);
   for (int64_t c = 0; c < cols; ++c)
-    for (int64_t r0 = 0; r0 < rows; r0 += kLanes, bins += group_bytes)
-      sort_and_sum<0>(bins, plan, terms, map + map_index(rows, r0, c), rows - r0, update, Ahead{});
+    for (int64_t r0 = 0; r0 < rows; r0 += kLanes)
+      sort_and_sum<0>(bins + layout.pixel(r0, c), plan, terms, map + map_index(rows, r0, c), rows - r0, update,
+                      Ahead{});
 }
 
 }  // namespace

@@ -38,6 +38,6 @@ inline Bytes table_lookup(const uint8_t* table, Bytes index, Bytes acc) {
 #include "entropy/plane_entropy_body.h"
 
 LF_BINNED_ENTROPY_PATH(neon) { lanes_binned_entropy(bins, rows, cols, angular_size, terms, map, update); }
-LF_PLANE_ENTROPY_PATH(neon) { return lanes_plane_entropy(rule, plane, rows, cols, angular_size, terms, map, update); }
+LF_PLANE_ENTROPY_PATH(neon) { return lanes_plane_entropy(rule, plane, rows, cols, angular_size, terms, map, update, scratch); }
 
 #endif

@@ -28,6 +28,6 @@ inline Bytes pack_bins(Dwords a, Dwords b, Dwords c, Dwords d) {
 #include "entropy/plane_entropy_body.h"
 
 LF_BINNED_ENTROPY_PATH(sse2) { lanes_binned_entropy(bins, rows, cols, angular_size, terms, map, update); }
-LF_PLANE_ENTROPY_PATH(sse2) { return lanes_plane_entropy(rule, plane, rows, cols, angular_size, terms, map, update); }
+LF_PLANE_ENTROPY_PATH(sse2) { return lanes_plane_entropy(rule, plane, rows, cols, angular_size, terms, map, update, scratch); }
 
 #endif

@@ -53,9 +53,8 @@ constexpr SortingNetwork sorting_network(int count) {
 static_assert(sorting_network(kMaxSamples).size == 3291, "the largest network fills its array exactly");
 
 // Networks up to this C run as straight-line code, larger ones from their
-// list. Measured per instruction set with GCC 12 -O3: unrolled up to C = 11,
-// about 5 s of compiling; up to 13, 11 s; up to 15, 27 s. Looped, C = 13
-// takes about 1.8 times as long as unrolled and C = 15 1.5 times.
+// list: unrolling the larger ones would make them faster but multiply the
+// compile time of every instruction-set file (docs/PERFORMANCE.md).
 constexpr int kUnrolledBlock = 11;
 
 // Instrumented fuzz builds take minutes over that much straight-line code;

@@ -132,6 +132,82 @@ def entropy(name, maps, source_at):
     return seeds
 
 
+# lf_entropy_sweep decodes its own calls (lf_entropy_sweep_fuzz.cpp): a shape
+# byte (bit 0: the option given, bits 1-2: outputs; 0x1E set: bits 5-7 are
+# the input count), then R's kind, C (an index into kSizes), rows, cols, its
+# samples, C's kind, the shifts' kind and count, the shifts, the option.
+SWEEP_SIZES = {3: 0, 1: 1, 5: 2, 7: 5, 2: 6, 9: 13}
+SWEEP_SHIFTS = {0.0: 0, -0.37: 1, 1.0: 2, -2.0: 3, 0.5: 4, 7.25: 5, -1e3: 6, 1e300: 7, 'nan': 8, 'inf': 9,
+                3e8: 12, 'third': 13}
+SWEEP_THREADS = {1: 0, 2: 1, 3: 2, 0: 3, 1.5: 4}
+
+
+def sweep_call(C=3, rows=2, cols=3, shifts=(0.0, 0.5, 'third'), outputs=1, threads=None, r_kind=0,
+               samples=None, c_kind=0, s_kind=None, option=0, count=None):
+    """samples: None for ordinary ones, else a list of kSamples indices, one per sample."""
+    shape = (outputs << 1) | (threads is not None)
+    if count is not None:
+        shape = 0x1E | (count << 5)
+    head = bytes([shape, r_kind, SWEEP_SIZES[C], rows, cols])
+    dims = [rows * C, cols * C, 3]
+    if r_kind % 11 == 1:
+        dims[2] = 2
+    elif r_kind % 11 == 2:
+        dims.append(2)
+    elif r_kind % 11 == 3:
+        dims[0] += 1
+    elif r_kind % 11 == 4:
+        dims.pop()
+    numel = 1
+    for d in dims:
+        numel *= d
+    body = b''
+    if r_kind % 13 not in (5, 6):
+        if samples is None:
+            body = bytes([200]) + bytes((7 * i + 3) % 256 for i in range(numel))
+        else:
+            body = bytes([0]) + b''.join(bytes([0, k]) for k in samples)
+    if s_kind is None:
+        s_kind = len(shifts)
+    tail = bytes([c_kind, s_kind]) + b''.join(bytes([0, SWEEP_SHIFTS[x]]) for x in shifts)
+    if threads is not None:
+        tail += bytes([option, SWEEP_THREADS[threads]])
+    return head + body + tail
+
+
+def lf_entropy_sweep():
+    out_of_range = [2, 3, 0, 7] * 7  # kSamples: 255.49, 255.5, 0, NaN
+    return {
+        'valid_three_shifts': sweep_call(),
+        'valid_images_two_threads': sweep_call(outputs=2, threads=2),
+        'valid_single_view': sweep_call(C=1, rows=4, cols=3, shifts=(-0.37, 7.25)),
+        'valid_wide_block': sweep_call(C=7, rows=2, cols=2, shifts=(0.5, -2.0), threads=3),
+        'valid_far_shifts': sweep_call(C=5, rows=3, cols=2, shifts=(-1e3, 1e300, 3e8, 0.0), outputs=2),
+        'valid_no_rows': sweep_call(rows=0, outputs=2),
+        'valid_no_shifts': sweep_call(shifts=()),
+        'valid_no_outputs': sweep_call(outputs=0, threads=1),
+        'nan_shift': sweep_call(shifts=(0.5, 'nan')),
+        'infinite_shift': sweep_call(shifts=('inf',), outputs=2),
+        'sample_out_of_range': sweep_call(rows=1, cols=1, samples=out_of_range[:27], shifts=(0.0, 1.0)),
+        'wrong_input_count': sweep_call(count=4),
+        'three_outputs': sweep_call(outputs=3),
+        'single_source': sweep_call(r_kind=5),
+        'complex_source': sweep_call(r_kind=7),
+        'two_planes': sweep_call(r_kind=1),
+        'four_dimensions': sweep_call(r_kind=2),
+        'size_not_multiple': sweep_call(r_kind=3),
+        'empty_angular_size': sweep_call(c_kind=1),
+        'two_angular_sizes': sweep_call(c_kind=2),
+        'even_angular_size': sweep_call(C=2),
+        'matrix_shifts': sweep_call(s_kind=5, shifts=(0.0, 0.5, 1.0, -2.0)),
+        'single_shifts': sweep_call(s_kind=12),
+        'option_misspelt': sweep_call(threads=2, option=3),
+        'option_not_text': sweep_call(threads=2, option=6),
+        'zero_threads': sweep_call(threads=0),
+        'fractional_threads': sweep_call(threads=1.5),
+    }
+
+
 def guided_filter():
     """Calls in the byte format of lf_guided_filter_fuzz.cpp: shape, P, G, then
     the radius and epsilon kinds and their table indices."""
@@ -172,7 +248,8 @@ def guided_filter():
 
 if __name__ == '__main__':
     for module, seeds in (('olmarin', olmarin()), ('varnel', entropy('varnel', 1, 2)),
-                          ('tressik', entropy('tressik', 3, 1)), ('lf_guided_filter', guided_filter())):
+                          ('tressik', entropy('tressik', 3, 1)), ('lf_entropy_sweep', lf_entropy_sweep()),
+                          ('lf_guided_filter', guided_filter())):
         folder = os.path.join('fuzz', 'corpus', module)
         os.makedirs(folder, exist_ok=True)
         for name, data in seeds.items():

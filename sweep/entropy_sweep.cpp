@@ -15,7 +15,6 @@
 #include <cmath>
 #include <memory>
 #include <new>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -27,7 +26,10 @@
 #include "common/remapped_light_field.h"
 #include "entropy/angular_bins.h"
 #include "entropy/plane_entropy.h"
+#include "entropy/sample_range.h"
 #include "refocus/refocus_region.h"
+#include "sweep/refocus_window.h"
+#include "sweep/worker_threads.h"
 
 namespace {
 
@@ -38,7 +40,7 @@ struct KernelPaths {
 };
 
 KernelPaths kernel_paths(VectorPath path) {
-  return {path == VectorPath::avx512 ? VectorPath::avx2 : path, path};
+  return {refocus_path_for(path), path};
 }
 
 // Shifts per work item, at most: the window splits an item's shifts into runs
@@ -63,6 +65,9 @@ struct Sweep {
   std::atomic<int64_t> fault_shift;  // lowest shift with a fault so far, n when none
 };
 
+// Everything a worker writes besides the caller's arrays, made before the
+// threads start: a worker never allocates, so it never throws, and its stack
+// holds no kernel's working memory.
 struct Workspace {
   // Rounded bins of one plane of a tile, in the groups of the entropy path
   // (`lanes` pixels); 0 lanes: that path bins its own samples.
@@ -73,34 +78,23 @@ struct Workspace {
   std::vector<double> image;   // one plane of a tile's image, when none is asked for
   std::vector<double> map;     // the tile's entropy maps, one per shift of an item
   std::unique_ptr<RefocusWindow> window;
+  RefocusScratchPtr refocus_scratch;
+  std::vector<uint8_t> entropy_store;
+  uint8_t* entropy_scratch = nullptr;  // entropy_store's first 64-byte boundary
   SweepFault fault{-1, 0, 0.0};
 };
 
-// The first sample of a tile plane outside the bin range, in visiting order,
-// as a position in the whole refocused field; -1 when there is none.
-int64_t first_fault_in_tile(const Sweep& w, const double* buffer, int64_t r_begin, int64_t c_begin, int64_t nr,
-                            int64_t nc, int64_t k) {
-  const int64_t C = w.C, height = nr * C;
-  const RemappedLightField field{nullptr, w.rows, w.cols, C};
-  for (int64_t r = 0; r < nr; ++r)
-    for (int64_t c = 0; c < nc; ++c)
-      for (int64_t a = 0; a < C; ++a)
-        for (int64_t b = 0; b < C; ++b)
-          if (outside_range(buffer[(r * C + a) + (c * C + b) * height], kRoundedBinRange))
-            return rlf_index(field, r_begin + r, c_begin + c, a, b, k);
-  return -1;
-}
-
-// Visiting order of a sample of the refocused field: pixel rows, pixel
-// columns, angular rows, angular columns, then planes.
-int64_t visiting_rank(const Sweep& w, int64_t index) {
-  const RlfPlace p = rlf_place({nullptr, w.rows, w.cols, w.C}, index);
-  return (((p.r * w.cols + p.c) * w.C + p.a) * w.C + p.b) * 3 + p.k;
+// The first 64-byte boundary of a store of bytes + 64 bytes.
+uint8_t* aligned_store(std::vector<uint8_t>& store, int64_t bytes) {
+  store.resize(static_cast<size_t>(bytes + 64));
+  const uintptr_t at = reinterpret_cast<uintptr_t>(store.data());
+  return store.data() + ((64 - at % 64) % 64);
 }
 
 void note_fault(const Sweep& w, Workspace& ws, int64_t s, int64_t index, double value) {
   SweepFault& f = ws.fault;
-  if (f.shift < 0 || s < f.shift || (s == f.shift && visiting_rank(w, index) < visiting_rank(w, f.index)))
+  const RemappedLightField field{nullptr, w.rows, w.cols, w.C};
+  if (f.shift < 0 || s < f.shift || (s == f.shift && visiting_rank(field, index) < visiting_rank(field, f.index)))
     f = {s, index, value};
 }
 
@@ -128,6 +122,7 @@ RefocusRegion tile_region(const Sweep& w, Workspace& ws, int64_t s, int64_t k, i
   }
   region.image_plane = 0;
   region.prefetch_destination = false;
+  region.scratch = ws.refocus_scratch.get();
   return region;
 }
 
@@ -171,7 +166,8 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
       // Bins straight from the refocused values when they cannot leave the
       // range; else the values themselves, checked as they are binned.
       if (windowed && ws.lanes > 0 && ws.window->binnable(s - planned)) {
-        ws.window->refocus_bins(s - planned, tile_region(w, ws, s, k, r_begin, c_begin, nr, nc), ws.bins, ws.lanes);
+        ws.window->refocus_bins(s - planned, tile_region(w, ws, s, k, r_begin, c_begin, nr, nc), ws.bins,
+                                binned_layout(ws.lanes, nr, C));
         binned_entropy(w.paths.entropy, ws.bins, nr, nc, C, w.terms, map, updates[k]);
         continue;
       }
@@ -182,12 +178,14 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
       // still hold a bad sample at an earlier pixel.
       const bool clean = !failed[s - first] &&
                          plane_entropy(w.paths.entropy, BinRule::rounded, ws.buffer.data(), nr, nc, C, w.terms, map,
-                                       updates[k]);
+                                       updates[k], ws.entropy_scratch);
       if (clean) continue;
-      const int64_t bad = first_fault_in_tile(w, ws.buffer.data(), r_begin, c_begin, nr, nc, k);
+      // The tile's plane is a one-plane field of its own.
+      const int64_t bad = first_sample_out_of_range(ws.buffer.data(), nr, nc, C, kRoundedBinRange, 1);
       if (bad >= 0) {
-        const RlfPlace p = rlf_place({nullptr, w.rows, w.cols, C}, bad);
-        note_fault(w, ws, s, bad, ws.buffer[(p.r - r_begin) * C + p.a + ((p.c - c_begin) * C + p.b) * nr * C]);
+        const RlfPlace p = rlf_place({nullptr, nr, nc, C}, bad);
+        note_fault(w, ws, s, rlf_index({nullptr, w.rows, w.cols, C}, r_begin + p.r, c_begin + p.c, p.a, p.b, k),
+                   ws.buffer[static_cast<size_t>(bad)]);
         failed[s - first] = true;
         int64_t seen = w.fault_shift.load(std::memory_order_relaxed);
         while (s < seen && !w.fault_shift.compare_exchange_weak(seen, s, std::memory_order_relaxed)) {
@@ -255,28 +253,22 @@ SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, in
     ws.buffer.resize(static_cast<size_t>(tile_pixels * angular_size * angular_size));
     if (!images) ws.image.resize(static_cast<size_t>(tile_pixels));
     ws.map.resize(static_cast<size_t>(tile_pixels * kShiftsPerItem));
-    ws.window = std::make_unique<RefocusWindow>(path, rows, cols, angular_size, w->tile_rows,
-                                                w->tile_cols, kShiftsPerItem);
+    ws.window = std::make_unique<RefocusWindow>(path, rows, cols, angular_size, w->tile_rows, kShiftsPerItem);
     ws.lanes = binned_lanes(w->paths.entropy, angular_size);
     if (ws.lanes % ws.window->bin_width() != 0) ws.lanes = 0;
     if (ws.lanes > 0) {
       const int64_t groups = (w->tile_rows + ws.lanes - 1) / ws.lanes;
-      ws.bin_store.resize(static_cast<size_t>(w->tile_cols * groups * ws.lanes * angular_size * angular_size + 64));
-      const uintptr_t at = reinterpret_cast<uintptr_t>(ws.bin_store.data());
-      ws.bins = ws.bin_store.data() + ((64 - at % 64) % 64);
+      ws.bins = aligned_store(ws.bin_store, w->tile_cols * groups * ws.lanes * angular_size * angular_size);
     }
+    ws.refocus_scratch = make_refocus_scratch();
+    ws.entropy_scratch = aligned_store(ws.entropy_store, kEntropyScratchBytes);
   }
-  // A thread the system will not start leaves its share to the others.
-  std::vector<std::thread> helpers;
-  for (int64_t t = 1; t < count; ++t) {
-    try {
-      helpers.emplace_back(work, std::ref(*w), std::ref(spaces[static_cast<size_t>(t)]));
-    } catch (const std::system_error&) {
-      break;
-    }
-  }
-  work(*w, spaces[0]);
-  for (std::thread& h : helpers) h.join();
+  // A worker that fails (it cannot, as it allocates nothing) ends the queue
+  // for all.
+  Sweep& sweep = *w;
+  run_workers(
+      count, [&](int64_t t) { work(sweep, spaces[static_cast<size_t>(t)]); },
+      [&]() noexcept { sweep.next_item.store(items, std::memory_order_relaxed); });
 
   Workspace merged;
   for (const Workspace& ws : spaces)

@@ -17,7 +17,7 @@ struct SweepFault {
   double value;
 };
 
-// Pixels per tile; zero picks the sizes that measured fastest.
+// Pixels per tile; zero picks the default sizes (docs/PERFORMANCE.md).
 struct SweepTiling {
   int64_t rows = 0, cols = 0;
 };
@@ -29,7 +29,9 @@ struct SweepTiling {
 // 1 <= C, rows, cols <= 65535, and threads >= 1 (1: the calling thread only).
 // The results do not depend on the path, the tiling or the thread count. When
 // a fault is returned, the outputs hold unspecified values. Throws
-// std::bad_alloc, on the calling thread, when the tile buffers cannot be had.
+// std::bad_alloc, on the calling thread, when the tile buffers cannot be had;
+// the threads allocate nothing, and every one has ended when this returns or
+// throws.
 SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, int64_t cols, int64_t angular_size,
                          const double* shifts, int64_t n, double* entropy, double* images, int threads,
                          SweepTiling tiling = {});

@@ -16,7 +16,7 @@
 #include "entropy/sample_range.h"
 #include "refocus/refocus_paths.h"
 #include "refocus/refocus_remapped.h"
-#include "refocus/refocus_vector.h"
+#include "sweep/bin_writer.h"
 #include "sweep/entropy_sweep.h"
 #include "tests/path_test.h"
 #include "tests/reference/entropy_reference.h"
@@ -54,7 +54,7 @@ Swept chained(const std::vector<double>& source, const Grid& g, const std::vecto
   out.images.assign(pixels * 3 * shifts.size(), 0.0);
   std::vector<double> field(source.size(), 0.0);
   const uint16_t D = static_cast<uint16_t>((g.C - 1) / 2);
-  const VectorPath refocus = path == VectorPath::avx512 ? VectorPath::avx2 : path;
+  const VectorPath refocus = refocus_path_for(path);
   for (size_t s = 0; s < shifts.size(); ++s) {
     double* image = out.images.data() + s * 3 * pixels;
     double* map = out.entropy.data() + s * pixels;
