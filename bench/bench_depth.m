@@ -1,4 +1,4 @@
-## bench_depth (reps): the default depth call lf_disparity_sweep (R, 9) on
+## bench_depth (reps), Octave only: the default depth call lf_disparity_sweep (R, 9) on
 ## the 512 x 512 realistic scene against one 41-shift lf_entropy_sweep over
 ## the range that call finds, timed in alternation (wall time, medians), and
 ## their ratio. Run from plain Octave: no GLIBC_TUNABLES, default threads.
