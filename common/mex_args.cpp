@@ -101,14 +101,17 @@ void check_finite(const char* module, InputRef in, int64_t rows, int64_t count) 
   }
 }
 
+void check_double(const char* module, InputRef in, const char* kind, const char* shape) {
+  if (is_real_full_double(in.array)) return;
+  char cls[64];
+  describe_class(in.array, cls, sizeof cls);
+  raise_error(module, kind, "input %d (%s) must be a real full double %s, got a %s array.", in.position, in.role,
+              shape, cls);
+}
+
 double* double_array(const char* module, InputRef in, uint64_t needed, const char* layout) {
   const mxArray* a = in.array;
-  if (!is_real_full_double(a)) {
-    char cls[64];
-    describe_class(a, cls, sizeof cls);
-    raise_error(module, "badArray", "input %d (%s) must be a real full double array, got a %s array.",
-                in.position, in.role, cls);
-  }
+  check_double(module, in, "badArray", "array");
   const uint64_t have = mxGetNumberOfElements(a);
   if (have < needed)
     raise_error(module, "arrayTooSmall",

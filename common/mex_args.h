@@ -30,6 +30,10 @@ void show_value(double value, char* out, size_t size);
 
 bool is_real_full_double(const mxArray* a);
 
+// Rejects, as `kind`, an input that is not a real full double array; `shape`
+// ("array", "vector") says what was expected in the message.
+void check_double(const char* module, InputRef input, const char* kind, const char* shape);
+
 // Input count first, then output count, with the fixed messages.
 void check_counts(const char* module, int nlhs, int nrhs, int required_inputs,
                   const char* input_count_message);

@@ -21,11 +21,8 @@ struct GuideArgs {
 // whole radius >= 0 and an epsilon > 0; `cost` names the filtered input.
 inline GuideArgs check_guide_args(const char* m, const mxArray* const* prhs, int at, int64_t rows, int64_t cols,
                                   const char* cost) {
-  char cls[64];
   const mxArray* G = prhs[at];
-  if (!is_real_full_double(G))
-    raise_error(m, "badArray", "input %d (G) must be a real full double array, got a %s array.", at + 1,
-                describe_class(G, cls, sizeof cls));
+  check_double(m, {G, at + 1, "G"}, "badArray", "array");
   if (mxGetNumberOfDimensions(G) != 2 || static_cast<int64_t>(mxGetM(G)) != rows ||
       static_cast<int64_t>(mxGetN(G)) != cols)
     raise_error(m, "badSize", "input %d (G) must be %" PRId64 " x %" PRId64 " (the rows and columns of %s), got %"

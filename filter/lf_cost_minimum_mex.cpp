@@ -20,15 +20,10 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     raise_error(m, "inputCount", "expected 2, 3 or 6 inputs (E, shifts, refine, G, radius, epsilon), got %d.", nrhs);
   if (nlhs > 2) raise_error(m, "outputCount", "expected at most 2 outputs (D, conf), got %d.", nlhs);
 
-  char cls[64];
   const mxArray* E = prhs[0];
-  if (!is_real_full_double(E))
-    raise_error(m, "badArray", "input 1 (E) must be a real full double array, got a %s array.",
-                describe_class(E, cls, sizeof cls));
+  check_double(m, {E, 1, "E"}, "badArray", "array");
   const mxArray* S = prhs[1];
-  if (!is_real_full_double(S))
-    raise_error(m, "badArray", "input 2 (shifts) must be a real full double vector, got a %s array.",
-                describe_class(S, cls, sizeof cls));
+  check_double(m, {S, 2, "shifts"}, "badArray", "vector");
   const int64_t n = static_cast<int64_t>(mxGetNumberOfElements(S));
   if (n < 1 || mxGetNumberOfDimensions(S) != 2 || (mxGetM(S) != 1 && mxGetN(S) != 1))
     raise_error(m, "badShifts", "input 2 (shifts) must be a vector of at least one shift, got %" PRIu64 " x %"

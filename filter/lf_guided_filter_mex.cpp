@@ -17,11 +17,8 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   if (nrhs != 4) raise_error(m, "inputCount", "expected 4 inputs (P, G, radius, epsilon), got %d.", nrhs);
   if (nlhs > 1) raise_error(m, "outputCount", "expected at most 1 output (Q), got %d.", nlhs);
 
-  char cls[64];
   const mxArray* P = prhs[0];
-  if (!is_real_full_double(P))
-    raise_error(m, "badArray", "input 1 (P) must be a real full double array, got a %s array.",
-                describe_class(P, cls, sizeof cls));
+  check_double(m, {P, 1, "P"}, "badArray", "array");
   const mwSize ndims = mxGetNumberOfDimensions(P);
   const mwSize* dims = mxGetDimensions(P);
   if (ndims > 3)

@@ -16,11 +16,8 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     raise_error(m, "inputCount", "expected 3 inputs (R, C, shifts) or 5 (R, C, shifts, 'Threads', N), got %d.", nrhs);
   if (nlhs > 2) raise_error(m, "outputCount", "expected at most 2 outputs (E, images), got %d.", nlhs);
 
-  char cls[64];
   const mxArray* R = prhs[0];
-  if (!is_real_full_double(R))
-    raise_error(m, "badArray", "input 1 (R) must be a real full double array, got a %s array.",
-                describe_class(R, cls, sizeof cls));
+  check_double(m, {R, 1, "R"}, "badArray", "array");
   const mwSize* dims = mxGetDimensions(R);
   const mwSize ndims = mxGetNumberOfDimensions(R);
   const uint64_t height = dims[0], width = dims[1], planes = ndims >= 3 ? dims[2] : 1;
@@ -50,9 +47,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   const int64_t rows = static_cast<int64_t>(height) / C, cols = static_cast<int64_t>(width) / C;
 
   const mxArray* shift_array = prhs[2];
-  if (!is_real_full_double(shift_array))
-    raise_error(m, "badShifts", "input 3 (shifts) must be a real full double vector, got a %s array.",
-                describe_class(shift_array, cls, sizeof cls));
+  check_double(m, {shift_array, 3, "shifts"}, "badShifts", "vector");
   const int64_t n = static_cast<int64_t>(mxGetNumberOfElements(shift_array));
   if (mxGetNumberOfDimensions(shift_array) != 2 || (n > 0 && mxGetM(shift_array) != 1 && mxGetN(shift_array) != 1))
     raise_error(m, "badShifts", "input 3 (shifts) must be a vector, got a %" PRIu64 " x %" PRIu64 "%s array.",
