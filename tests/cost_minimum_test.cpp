@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "filter/cost_minimum.h"
+#include "tests/path_test.h"
 #include "tests/reference/cost_minimum_reference.h"
 
 namespace {
@@ -19,12 +20,6 @@ struct Case {
   int levels;  // costs drawn from this many levels (ties), 0: any real
   bool refine;
 };
-
-bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {
-  // memcmp may not be handed the null data of an empty vector, even for no bytes.
-  return a.size() == b.size() &&
-         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
-}
 
 TEST(CostMinimum, MatchesReference) {
   std::vector<double> even;

@@ -29,11 +29,6 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
 const double kSentinel = 12345.5;  // never an entropy: marks elements that must stay untouched
 
-bool same_bits(const std::vector<double>& x, const std::vector<double>& y) {
-  // memcmp must not see the null data of an empty vector, even for zero bytes.
-  return x.size() == y.size() && (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0);
-}
-
 // ---------------------------------------------------------------------------
 // Summands
 

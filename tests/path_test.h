@@ -4,10 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "common/vector_paths.h"
+
+// Exact equality of two results, NaNs and signed zeros included. memcmp must
+// not see the null data of an empty vector, even for zero bytes.
+inline bool same_bits(const std::vector<double>& x, const std::vector<double>& y) {
+  return x.size() == y.size() && (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0);
+}
 
 // The paths of `implemented` that this build compiles.
 inline std::vector<VectorPath> compiled_paths(std::initializer_list<VectorPath> implemented) {

@@ -66,11 +66,6 @@ Arrays run_reference(const Case& k, const Arrays& input) {
   return out;
 }
 
-bool same_bits(const std::vector<double>& x, const std::vector<double>& y) {
-  // An empty vector may have no data pointer, which memcmp must not get.
-  return x.size() == y.size() && (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0);
-}
-
 void expect_matches_reference(VectorPath path, const Case& k, uint32_t seed) {
   const Arrays input = make_run(k, seed);
   const Arrays want = run_reference(k, input);

@@ -91,10 +91,6 @@ Swept sweep(VectorPath path, const std::vector<double>& source, const Grid& g, c
   return out;
 }
 
-bool same_bits(const std::vector<double>& x, const std::vector<double>& y) {
-  return x.size() == y.size() && (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0);
-}
-
 class SweepPaths : public PathTest {};
 
 // Every odd C to 15; zero, negative, whole, fractional and far-off shifts;
