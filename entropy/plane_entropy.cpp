@@ -1,8 +1,9 @@
 // The portable path of the per-plane entropy engine, its summand table and
-// the one place that chooses a path.
+// the one place that chooses a path's kernels.
 #include "entropy/plane_entropy.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <iterator>
 
@@ -22,6 +23,7 @@ void make_entropy_terms(EntropyTerms& terms, int64_t angular_size) {
   }
 }
 
+namespace isa_portable {
 namespace {
 
 // One pixel's counts, and which bins hold any, so that the sum visits only
@@ -71,62 +73,51 @@ bool portable_plane(const RemappedLightField& field, SampleRange range, const En
 
 }  // namespace
 
-bool plane_entropy_portable(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
-                            const EntropyTerms& terms, double* map, MapUpdate update) {
+bool plane_entropy(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
+                   const EntropyTerms& terms, double* map, MapUpdate update, uint8_t* scratch) {
+  // A pixel's counts, no chunk of bins.
+  static_cast<void>(scratch);
   // Plane 0 of a view that starts at this plane.
   const RemappedLightField field{plane, rows, cols, angular_size};
   if (rule == BinRule::rounded) return portable_plane<rounded_bin>(field, kRoundedBinRange, terms, map, update);
   return portable_plane<truncated_bin>(field, kTruncatedBinRange, terms, map, update);
 }
 
+}  // namespace isa_portable
+
+namespace {
+constexpr bool paths_in_enum_order() {
+  for (size_t i = 0; i < std::size(kVectorPaths); ++i)
+    if (static_cast<size_t>(kVectorPaths[i]) != i) return false;
+  return true;
+}
+}  // namespace
+
+const EntropyKernels& entropy_kernels(VectorPath path) {
+  // Indexed by the path: kVectorPaths lists them in the enumeration's order.
+  static_assert(paths_in_enum_order(), "kVectorPaths in the order of VectorPath");
+  static const EntropyKernels* const tables[] = {&kEntropyPortable, &kEntropySse2, &kEntropyAvx2, &kEntropyAvx512,
+                                                 &kEntropyNeon};
+  static_assert(std::size(tables) == std::size(kVectorPaths), "one table per path");
+  return *tables[static_cast<size_t>(path)];
+}
+
 bool plane_entropy(VectorPath path, BinRule rule, const double* plane, int64_t rows, int64_t cols,
                    int64_t angular_size, const EntropyTerms& terms, double* map, MapUpdate update, uint8_t* scratch) {
-  if (angular_size <= kLaneMaxBlock) {
-    switch (path) {
-#if LF_X86_PATHS
-      case VectorPath::sse2: return plane_entropy_sse2(rule, plane, rows, cols, angular_size, terms, map, update, scratch);
-      case VectorPath::avx2: return plane_entropy_avx2(rule, plane, rows, cols, angular_size, terms, map, update, scratch);
-      case VectorPath::avx512:
-        return plane_entropy_avx512(rule, plane, rows, cols, angular_size, terms, map, update, scratch);
-#endif
-#if LF_NEON_PATH
-      case VectorPath::neon: return plane_entropy_neon(rule, plane, rows, cols, angular_size, terms, map, update, scratch);
-#endif
-      default: break;
-    }
-  }
-  // The portable path keeps a pixel's counts, no chunk of bins.
-  static_cast<void>(scratch);
-  return plane_entropy_portable(rule, plane, rows, cols, angular_size, terms, map, update);
+  const PlaneEntropyFn body =
+      angular_size <= kLaneMaxBlock ? entropy_kernels(path).plane : kEntropyPortable.plane;
+  return body(rule, plane, rows, cols, angular_size, terms, map, update, scratch);
 }
 
 int64_t binned_lanes(VectorPath path, int64_t angular_size) {
-  if (angular_size > kLaneMaxBlock) return 0;
-  switch (path) {
-    case VectorPath::sse2: return LF_X86_PATHS ? 16 : 0;
-    case VectorPath::avx2: return LF_X86_PATHS ? 32 : 0;
-    case VectorPath::avx512: return LF_X86_PATHS ? 64 : 0;
-    case VectorPath::neon: return LF_NEON_PATH ? 16 : 0;
-    case VectorPath::portable: return 0;
-  }
-  return 0;
+  return angular_size <= kLaneMaxBlock ? entropy_kernels(path).lanes : 0;
 }
 
 void binned_entropy(VectorPath path, uint8_t* bins, int64_t rows, int64_t cols, int64_t angular_size,
                     const EntropyTerms& terms, double* map, MapUpdate update) {
-  switch (path) {
-#if LF_X86_PATHS
-    case VectorPath::sse2: return binned_entropy_sse2(bins, rows, cols, angular_size, terms, map, update);
-    case VectorPath::avx2: return binned_entropy_avx2(bins, rows, cols, angular_size, terms, map, update);
-    case VectorPath::avx512: return binned_entropy_avx512(bins, rows, cols, angular_size, terms, map, update);
-#endif
-#if LF_NEON_PATH
-    case VectorPath::neon: return binned_entropy_neon(bins, rows, cols, angular_size, terms, map, update);
-#endif
-    default: break;
-  }
-  // No other path takes bins made elsewhere: binned_lanes is 0 for it.
-  (void)bins, (void)rows, (void)cols, (void)angular_size, (void)terms, (void)map, (void)update;
+  // Only a path whose binned_lanes is not 0 takes bins made elsewhere.
+  if (const BinnedEntropyFn body = entropy_kernels(path).binned)
+    body(bins, rows, cols, angular_size, terms, map, update);
 }
 
 VectorPath plane_entropy_path() {

@@ -108,25 +108,27 @@ void binned_entropy(VectorPath path, uint8_t* bins, int64_t rows, int64_t cols, 
 // bins must fit a byte; larger blocks take the portable path on every path.
 constexpr int64_t kLaneMaxBlock = 15;
 
-// The per-path bodies behind plane_entropy (same contract, 1 <= C <= kLaneMaxBlock
-// for the vector ones).
-bool plane_entropy_portable(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
-                            const EntropyTerms& terms, double* map, MapUpdate update);
-#define LF_PLANE_ENTROPY_PATH(isa)                                                                              \
-  bool plane_entropy_##isa(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size, \
-                           const EntropyTerms& terms, double* map, MapUpdate update, uint8_t* scratch)
-#define LF_BINNED_ENTROPY_PATH(isa)                                                                             \
-  void binned_entropy_##isa(uint8_t* bins, int64_t rows, int64_t cols, int64_t angular_size,                  \
-                            const EntropyTerms& terms, double* map, MapUpdate update)
-#if LF_X86_PATHS
-LF_BINNED_ENTROPY_PATH(sse2);
-LF_BINNED_ENTROPY_PATH(avx2);
-LF_BINNED_ENTROPY_PATH(avx512);
-LF_PLANE_ENTROPY_PATH(sse2);
-LF_PLANE_ENTROPY_PATH(avx2);
-LF_PLANE_ENTROPY_PATH(avx512);
-#endif
-#if LF_NEON_PATH
-LF_BINNED_ENTROPY_PATH(neon);
-LF_PLANE_ENTROPY_PATH(neon);
-#endif
+// One instruction set's kernels: the bodies behind plane_entropy and
+// binned_entropy (same contracts, 1 <= C <= kLaneMaxBlock on a vector path),
+// and the pixels per group of bins its binned kernel reads (0: it has none).
+using PlaneEntropyFn = bool (*)(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
+                                const EntropyTerms& terms, double* map, MapUpdate update, uint8_t* scratch);
+using BinnedEntropyFn = void (*)(uint8_t* bins, int64_t rows, int64_t cols, int64_t angular_size,
+                                 const EntropyTerms& terms, double* map, MapUpdate update);
+struct EntropyKernels {
+  int64_t lanes;
+  PlaneEntropyFn plane;
+  BinnedEntropyFn binned;
+};
+
+namespace isa_portable {
+bool plane_entropy(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
+                   const EntropyTerms& terms, double* map, MapUpdate update, uint8_t* scratch);
+}  // namespace isa_portable
+inline constexpr EntropyKernels kEntropyPortable = {0, isa_portable::plane_entropy, nullptr};
+// Each defined by its instruction-set file (plane_entropy_<isa>.cpp); one
+// that this build compiles out holds the portable kernels.
+extern const EntropyKernels kEntropySse2, kEntropyAvx2, kEntropyAvx512, kEntropyNeon;
+
+// The table of a path of kVectorPaths.
+const EntropyKernels& entropy_kernels(VectorPath path);

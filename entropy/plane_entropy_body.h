@@ -1,30 +1,10 @@
 // The vector body of the per-plane entropy engine, written once over the thin
 // vector type of plane_entropy_lanes.h and compiled by each instruction-set
-// file, which first defines:
-//   narrow(d0, d1): two vectors of doubles in single precision, end to end,
-//     defined for every double (out of range: an infinity; NaN: a NaN);
-//   truncate(f): each float truncated toward zero, and for a NaN, an
-//     infinity or a value beyond int32 a value outside 0 .. 255;
-//   pack_bins(d0, d1, d2, d3): the low bytes of four dword vectors, in order
-//     (for dwords in 0 .. 255), or, with LF_PACK_BY_BLOCKS defined (two
-//     16-byte blocks), block j of d0, d1, d2 and d3 in block j;
-//   with LF_UNSIGNED_MAX defined, max_unsigned(a, b): the unsigned maximum
-//     of each pair of dwords;
-//   with LF_TABLE_BYTES defined, table_lookup(table, index, acc): the lanes
-//     whose index is below LF_TABLE_BYTES take table[index], the others keep
-//     acc;
-//   with LF_GATHER_TERMS defined, gather_terms(table, index): table[index]
-//     per dword, and, with LF_SHORT_TERMS, all_below(index, bound),
-//     short_lookup(table, index): table[index] from a 16-byte table where
-//     index < 16, else 0, and short_lookup_low(table, index): the same for
-//     indexes below 16 or from 128.
-//   Without either, summands are looked up one lane at a time.
-//   With LF_DIRECT_TERMS defined (and kDirectTerms), direct_summands(index,
-//     direct, out): the summands of counts below kDirectTerms, in widen
-//     order, from the table's first kDirectTerms entries, which
-//     load_direct_terms(table, direct) puts in registers; and all_below.
-//   With LF_PREFETCH_NEXT defined, prefetch_line(address): a hint to bring
-//     that line into the first-level cache (never faults).
+// file inside its namespace, as templates over that file's traits struct
+// `Isa`. A traits struct derives from LaneTraits: it provides narrow,
+// truncate and pack_bins, and, for each capability of LaneTraits it turns on,
+// the operations named there; the body reads the capabilities with
+// `if constexpr`, so an operation a set lacks is never asked for.
 //
 // Reorganised against the definition, bits unchanged:
 // - kLanes pixels of a column at once, one per byte lane; a sample's bin
@@ -40,17 +20,45 @@
 //   summand is +0 or negative, so it is never -0);
 // - a chunk of rows is first binned column by column, reading the plane in
 //   memory order, and only then sorted and summed group by group; with
-//   LF_PREFETCH_AHEAD the sorting networks ask for the next column meanwhile
+//   prefetch_ahead the sorting networks ask for the next column meanwhile
 //   (see Ahead).
 #pragma once
 
-namespace {
+// What every set provides, and the capabilities a set may turn on:
+//   static Floats narrow(Doubles d0, Doubles d1): both in single precision,
+//     end to end, for every double (out of range: an infinity; NaN: a NaN);
+//   static Dwords truncate(Floats f): each toward zero, and for a NaN, an
+//     infinity or a value beyond int32 a value outside 0 .. 255;
+//   static Bytes pack_bins(Dwords d0, d1, d2, d3): the low bytes of the four
+//     (dwords in 0 .. 255) in order, or see pack_by_blocks.
+struct LaneTraits {
+  // pack_bins puts block j of d0, d1, d2 and d3 in block j (two 16-byte blocks).
+  static constexpr bool pack_by_blocks = false;
+  // max_unsigned(a, b): the unsigned maximum of each pair of dwords.
+  static constexpr bool unsigned_max = false;
+  // When not 0, table_lookup(table, index, acc): the lanes whose index is
+  // below table_bytes take table[index], the others keep acc.
+  static constexpr int table_bytes = 0;
+  // gather_terms(table, index): table[index] per dword.
+  static constexpr bool gathers = false;
+  // all_below(index, bound); short_lookup(table, index): table[index] from a
+  // 16-byte table where index < 16, else 0; short_lookup_low(table, index):
+  // the same for indexes below 16 or from 128.
+  static constexpr bool short_tables = false;
+  // When not 0, all_below, and direct_summands(index, direct, out): the
+  // summands of counts below direct_terms, in widen order, from the table's
+  // first direct_terms entries, which load_direct_terms(table, direct) puts
+  // in registers of a DirectTerms.
+  static constexpr int direct_terms = 0;
+  struct DirectTerms {};
+  static void load_direct_terms(const float*, DirectTerms&) {}
+  // The sorting networks ask for the next column (Ahead).
+  static constexpr bool prefetch_ahead = false;
+  // prefetch_line(address): a hint to bring that line into the first-level
+  // cache (never faults), for the next block column while one is binned.
+  static constexpr bool prefetch_next = false;
+};
 
-#if defined(LF_TABLE_BYTES)
-constexpr int kTableBytes = LF_TABLE_BYTES;
-#else
-constexpr int kTableBytes = 0;
-#endif
 // Binned samples of one chunk of rows of a column, kLanes bytes per angular
 // sample and group, in the caller's scratch. A chunk that takes all rows reads
 // the plane in one straight pass: all rows up to 1600 at C = 9, 576 at C = 15.
@@ -65,17 +73,18 @@ struct Plan {
   const uint8_t (*term_bytes)[256];  // the terms' bytes
 };
 
-void make_plan(Plan& plan, int64_t C, const EntropyTerms& terms) {
+template <class Isa> void make_plan(Plan& plan, int64_t C, const EntropyTerms& terms) {
+  constexpr int table_bytes = Isa::table_bytes;
   plan.C = C;
   plan.samples = static_cast<int>(C * C);
-  plan.term_pieces = kTableBytes > 0 ? (plan.samples + kTableBytes) / kTableBytes : 0;
+  plan.term_pieces = table_bytes > 0 ? (plan.samples + table_bytes) / table_bytes : 0;
   for (int t = 0; t < kLanes; ++t) plan.float_of_pixel[lane_of(t)] = static_cast<uint8_t>(t);
   plan.term_bytes = terms.bytes;
 }
 
 // What the bins of a plane have shown so far. A sample lies inside the
 // range exactly when its bin index is in 0 .. 255 and, for rounded bins, its
-// rounded sum is not negative; with LF_UNSIGNED_MAX, exactly when the rounded
+// rounded sum is not negative; with unsigned_max, exactly when the rounded
 // sum's bits, read as unsigned, lie below those of 256.0f (a negative sum has
 // its sign bit set, a NaN or an infinity every exponent bit). So `bins` holds
 // every truncated bin index or-ed together, and `sums` every rounded sum's
@@ -86,14 +95,13 @@ struct Seen {
   Dwords sums = Dwords{};
 };
 
-inline bool all_inside(const Seen& seen) {
+template <class Isa> bool all_inside(const Seen& seen) {
   bool inside = true;
   for (int i = 0; i < kLanes / 4; ++i) {
-#if defined(LF_UNSIGNED_MAX)
-    inside &= static_cast<uint32_t>(seen.sums[i]) < 0x43800000u;
-#else
-    inside &= seen.sums[i] >= 0;
-#endif
+    if constexpr (Isa::unsigned_max)
+      inside &= static_cast<uint32_t>(seen.sums[i]) < 0x43800000u;
+    else
+      inside &= seen.sums[i] >= 0;
     inside &= (seen.bins[i] & ~0xFF) == 0;
   }
   return inside;
@@ -106,37 +114,34 @@ inline bool all_inside(const Seen& seen) {
 // truncates to at most 255; inside the truncated range (-1, 256) exactly when
 // f truncates to 0 .. 255. A NaN, an infinity or anything beyond int32
 // truncates to a value outside 0 .. 255 (truncate's contract), and a sample
-// outside takes whatever bin pack_bins makes of it. With LF_PACK_BY_BLOCKS,
+// outside takes whatever bin pack_bins makes of it. With pack_by_blocks,
 // pack_bins keeps each input's two 16-byte blocks in place, so the samples
 // are narrowed in the order that leaves them in memory order.
-template <BinRule rule, bool all_present>
+template <class Isa, BinRule rule, bool all_present>
 inline Bytes bin_samples(const double* p, int64_t count, Seen& seen) {
+  static_assert(!Isa::pack_by_blocks || kDoubles == 4, "two blocks of 16 samples");
   Dwords bins[4];
   for (int v = 0; v < 4; ++v) {
-#if defined(LF_PACK_BY_BLOCKS)
-    static_assert(kDoubles == 4, "two blocks of 16 samples");
-    const int64_t at = 4 * v, second = 16 + 4 * v;
-#else
-    const int64_t at = 2 * v * kDoubles, second = at + kDoubles;
-#endif
-    const Floats f = all_present ? narrow(load<Doubles>(p + at), load<Doubles>(p + second))
-                                 : narrow(load_doubles(p + at, count - at),
-                                          load_doubles(p + second, count - second));
+    const int64_t at = Isa::pack_by_blocks ? 4 * v : 2 * v * kDoubles;
+    const int64_t second = Isa::pack_by_blocks ? 16 + 4 * v : at + kDoubles;
+    const Floats f = all_present ? Isa::narrow(load<Doubles>(p + at), load<Doubles>(p + second))
+                                 : Isa::narrow(load_doubles(p + at, count - at),
+                                               load_doubles(p + second, count - second));
     if (rule == BinRule::truncated) {
-      bins[v] = truncate(f);
+      bins[v] = Isa::truncate(f);
       seen.bins |= bins[v];
     } else {
       const Floats sum = f + kHalfAway;
-      bins[v] = truncate(sum);
-#if defined(LF_UNSIGNED_MAX)
-      seen.sums = max_unsigned(seen.sums, (Dwords)sum);
-#else
-      seen.sums |= (Dwords)sum;
-      seen.bins |= bins[v];
-#endif
+      bins[v] = Isa::truncate(sum);
+      if constexpr (Isa::unsigned_max) {
+        seen.sums = Isa::max_unsigned(seen.sums, (Dwords)sum);
+      } else {
+        seen.sums |= (Dwords)sum;
+        seen.bins |= bins[v];
+      }
     }
   }
-  return pack_bins(bins[0], bins[1], bins[2], bins[3]);
+  return Isa::pack_bins(bins[0], bins[1], bins[2], bins[3]);
 }
 
 // Row i of every 16-byte block k: 16 bytes from first + (16k + i) * stride,
@@ -150,25 +155,26 @@ inline Bytes load_rows(const uint8_t* first, int64_t stride) { return load_block
 // block by interleaving bytes, words, dwords and qwords.
 // Inlined into each lanes_plane: called from more of them (the sweep's
 // scratch variants), GCC made it a function, about 3 % more instructions.
-template <BinRule rule, int fixed_C>
+template <class Isa, BinRule rule, int fixed_C>
 LF_ALWAYS_INLINE void bin_block_column(const double* samples, int64_t valid, const Plan& plan, uint8_t* out,
                                        Seen& seen) {
   alignas(64) uint8_t packed[kLanes * (kLaneMaxBlock + 1)];
   const int64_t C = fixed_C > 0 ? fixed_C : plan.C;
   if (valid >= kLanes * C) {
-#if defined(LF_PREFETCH_NEXT)
-    // In a chunk of all rows the next block column's samples follow these:
-    // asked for now, they arrive while these are binned. An address past the
-    // plane is only a hint.
-    const uintptr_t next = reinterpret_cast<uintptr_t>(samples) + static_cast<uintptr_t>(kLanes * C * 8);
-    for (int64_t line = 0; line < kLanes * C * 8; line += 64) prefetch_line(next + static_cast<uintptr_t>(line));
-#endif
+    if constexpr (Isa::prefetch_next) {
+      // In a chunk of all rows the next block column's samples follow these:
+      // asked for now, they arrive while these are binned. An address past
+      // the plane is only a hint.
+      const uintptr_t next = reinterpret_cast<uintptr_t>(samples) + static_cast<uintptr_t>(kLanes * C * 8);
+      for (int64_t line = 0; line < kLanes * C * 8; line += 64)
+        Isa::prefetch_line(next + static_cast<uintptr_t>(line));
+    }
     for (int64_t j = 0; j < C; ++j)
-      store(packed + kLanes * j, bin_samples<rule, true>(samples + kLanes * j, kLanes, seen));
+      store(packed + kLanes * j, bin_samples<Isa, rule, true>(samples + kLanes * j, kLanes, seen));
   } else {
     for (int64_t j = 0; j < C; ++j) {
       const int64_t at = kLanes * j;
-      store(packed + at, at < valid ? bin_samples<rule, false>(samples + at, valid - at, seen) : Bytes{});
+      store(packed + at, at < valid ? bin_samples<Isa, rule, false>(samples + at, valid - at, seen) : Bytes{});
     }
   }
   store(packed + kLanes * C, Bytes{});  // the padding of the last pixels
@@ -217,17 +223,16 @@ struct Ahead {
 };
 constexpr int kAheadStride = 512, kAheadEvery = 8;
 
-template <int count> struct FixedNetwork {
+template <bool prefetch_ahead, int count> struct FixedNetwork {
   static constexpr SortingNetwork net = sorting_network(count);
   static void sort_unrolled(Bytes* x, Ahead ahead) {
     (void)ahead;
     LF_UNROLL_NETWORK
     for (int q = 0; q < net.size; ++q) {
       compare_exchange(x, net.comparators[q].low, net.comparators[q].high);
-#if defined(LF_PREFETCH_AHEAD)
-      if (q % kAheadEvery == 0 && q / kAheadEvery < ahead.lines)
-        LF_PREFETCH(ahead.at + static_cast<uintptr_t>(kAheadStride) * static_cast<uintptr_t>(q / kAheadEvery));
-#endif
+      if constexpr (prefetch_ahead)
+        if (q % kAheadEvery == 0 && q / kAheadEvery < ahead.lines)
+          LF_PREFETCH(ahead.at + static_cast<uintptr_t>(kAheadStride) * static_cast<uintptr_t>(q / kAheadEvery));
     }
   }
   static void sort_looped(Bytes* x) {
@@ -235,72 +240,92 @@ template <int count> struct FixedNetwork {
   }
 };
 
-template <int C> void sort_block(Bytes* x, Ahead ahead) {
+template <class Isa, int C> void sort_block(Bytes* x, Ahead ahead) {
   if constexpr (C <= kUnrolledBlock)
-    FixedNetwork<C * C>::sort_unrolled(x, ahead);
+    FixedNetwork<Isa::prefetch_ahead, C * C>::sort_unrolled(x, ahead);
   else
-    FixedNetwork<C * C>::sort_looped(x);
+    FixedNetwork<Isa::prefetch_ahead, C * C>::sort_looped(x);
 }
 
-template <int... Cs> void sort_fixed(int64_t C, Bytes* x, Ahead ahead, std::integer_sequence<int, Cs...>) {
-  (void)((C == Cs + 1 ? (sort_block<Cs + 1>(x, ahead), true) : false) || ...);
+template <class Isa, int... Cs>
+void sort_fixed(int64_t C, Bytes* x, Ahead ahead, std::integer_sequence<int, Cs...>) {
+  (void)((C == Cs + 1 ? (sort_block<Isa, Cs + 1>(x, ahead), true) : false) || ...);
 }
 
 // The summands of the counts in `index` (0 where no run ends), in the order
 // of widen.
-inline void summands(Bytes index, const Plan& plan, const EntropyTerms& terms, Floats (&out)[4]) {
-#if defined(LF_GATHER_TERMS)
-  (void)plan;
-  Dwords counts[4];
-  widen({index, Bytes{}, Bytes{}, Bytes{}}, counts);
-  for (int q = 0; q < 4; ++q) out[q] = gather_terms(terms.table, counts[q]);
-#elif defined(LF_TABLE_BYTES)
-  (void)terms;
-  Bytes bytes[4];
-  for (int k = 0; k < 4; ++k) {
-    bytes[k] = Bytes{};
-    for (int piece = 0; piece < plan.term_pieces; ++piece)
-      bytes[k] = table_lookup(plan.term_bytes[k] + piece * kTableBytes,
-                              index - static_cast<uint8_t>(piece * kTableBytes), bytes[k]);
+template <class Isa> inline void summands(Bytes index, const Plan& plan, const EntropyTerms& terms, Floats (&out)[4]) {
+  if constexpr (Isa::gathers) {
+    Dwords counts[4];
+    widen({index, Bytes{}, Bytes{}, Bytes{}}, counts);
+    for (int q = 0; q < 4; ++q) out[q] = Isa::gather_terms(terms.table, counts[q]);
+  } else if constexpr (Isa::table_bytes > 0) {
+    Bytes bytes[4];
+    for (int k = 0; k < 4; ++k) {
+      bytes[k] = Bytes{};
+      for (int piece = 0; piece < plan.term_pieces; ++piece)
+        bytes[k] = Isa::table_lookup(plan.term_bytes[k] + piece * Isa::table_bytes,
+                                     index - static_cast<uint8_t>(piece * Isa::table_bytes), bytes[k]);
+    }
+    Dwords words[4];
+    widen(bytes, words);
+    for (int q = 0; q < 4; ++q) out[q] = (Floats)words[q];
+  } else {
+    alignas(64) float lanes[kLanes];
+    for (int t = 0; t < kLanes; ++t) lanes[t] = terms.table[index[lane_of(t)]];
+    for (int q = 0; q < 4; ++q) out[q] = load<Floats>(lanes + q * (kLanes / 4));
   }
-  Dwords words[4];
-  widen(bytes, words);
-  for (int q = 0; q < 4; ++q) out[q] = (Floats)words[q];
-#else
-  (void)plan;
-  alignas(64) float lanes[kLanes];
-  for (int t = 0; t < kLanes; ++t) lanes[t] = terms.table[index[lane_of(t)]];
-  for (int q = 0; q < 4; ++q) out[q] = load<Floats>(lanes + q * (kLanes / 4));
-#endif
 }
 
-#if defined(LF_SHORT_TERMS)
 // The same from the first `pieces` 16-entry pieces of the summand bytes, for
-// counts below 16 * pieces: byte shuffles instead of gathers.
-template <int pieces> inline void short_summands(Bytes index, const Plan& plan, Floats (&out)[4]) {
-  Bytes bytes[4] = {};
-  for (int piece = 0; piece < pieces; ++piece) {
-    const Bytes local = index - static_cast<uint8_t>(16 * piece);
-    // No count reaches the last piece's end, and those below its start wrap
-    // to 128 or more (pieces stay within 8).
-    for (int k = 0; k < 4; ++k)
-      bytes[k] |= piece + 1 < pieces ? short_lookup(plan.term_bytes[k] + 16 * piece, local)
-                                     : short_lookup_low(plan.term_bytes[k] + 16 * piece, local);
+// counts below 16 * pieces: byte shuffles instead of gathers; with 0 pieces,
+// from the registers of `direct`, for counts below direct_terms.
+template <class Isa, int pieces>
+inline void short_summands(Bytes index, const Plan& plan, const typename Isa::DirectTerms& direct, Floats (&out)[4]) {
+  if constexpr (pieces == 0) {
+    if constexpr (Isa::direct_terms > 0) Isa::direct_summands(index, direct, out);
+  } else {
+    Bytes bytes[4] = {};
+    for (int piece = 0; piece < pieces; ++piece) {
+      const Bytes local = index - static_cast<uint8_t>(16 * piece);
+      // No count reaches the last piece's end, and those below its start wrap
+      // to 128 or more (pieces stay within 8).
+      for (int k = 0; k < 4; ++k)
+        bytes[k] |= piece + 1 < pieces ? Isa::short_lookup(plan.term_bytes[k] + 16 * piece, local)
+                                       : Isa::short_lookup_low(plan.term_bytes[k] + 16 * piece, local);
+    }
+    Dwords words[4];
+    widen(bytes, words);
+    for (int q = 0; q < 4; ++q) out[q] = (Floats)words[q];
   }
-  Dwords words[4];
-  widen(bytes, words);
-  for (int q = 0; q < 4; ++q) out[q] = (Floats)words[q];
 }
 
-template <int pieces> inline void add_short_summands(const Bytes* index, int from, int to, const Plan& plan,
-                                                     Floats (&sums)[4]) {
+template <class Isa, int pieces>
+inline void add_short_summands(const Bytes* index, int from, int to, const Plan& plan,
+                               const typename Isa::DirectTerms& direct, Floats (&sums)[4]) {
   for (int j = from; j < to; ++j) {
     Floats added[4];
-    short_summands<pieces>(index[j], plan, added);
+    short_summands<Isa, pieces>(index[j], plan, direct, added);
     for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
   }
 }
-#endif
+
+// The same for any number of pieces in Ps, or false for another.
+template <class Isa, int... Ps>
+inline bool add_pieces(int pieces, const Bytes* index, int from, int to, const Plan& plan,
+                       const typename Isa::DirectTerms& direct, Floats (&sums)[4], std::integer_sequence<int, Ps...>) {
+  return ((pieces == Ps ? (add_short_summands<Isa, Ps>(index, from, to, plan, direct, sums), true) : false) || ...);
+}
+
+template <class Isa>
+inline void add_summands(const Bytes* index, int from, int to, const Plan& plan, const EntropyTerms& terms,
+                         Floats (&sums)[4]) {
+  for (int j = from; j < to; ++j) {
+    Floats added[4];
+    summands<Isa>(index[j], plan, terms, added);
+    for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
+  }
+}
 
 // The count of the run that ends at step j in each lane, or 0 where none
 // ends. A run ending at step j began after the previous ending, so its count
@@ -336,93 +361,66 @@ inline Bytes ending_counts(const Bytes* sorted, int from, int to, int n, Bytes& 
 
 // Entropies of the pixels of a group from their sorted bins, into
 // min(valid, kLanes) consecutive map elements.
-template <int fixed_C>
+template <class Isa, int fixed_C>
 void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& terms, double* map, int64_t valid,
                      MapUpdate update) {
   Floats sums[4] = {};
   Bytes begun = Bytes{}, step = Bytes{};
   const int n = fixed_C > 0 ? fixed_C * fixed_C : plan.samples;
-#if defined(LF_SHORT_TERMS)
-  // First the count ending at every step, by segments of 16 steps (the
-  // first 15); then each segment looks its summands up in as few 16-entry
-  // pieces as its longest ending run needs, which is at most the segment's
-  // number, as at step j no run is longer than j + 1: a few branches per
-  // group instead of some per step.
-  alignas(64) Bytes index[kLaneMaxBlock * kLaneMaxBlock];
-  int pieces[kLaneMaxBlock + 1];
-#if defined(LF_DIRECT_TERMS)
-  // A segment whose counts all lie in the table held in registers looks
-  // them up there.
-  DirectTerms direct;
-  load_direct_terms(terms.table, direct);
-#endif
-  for (int segment = 1, j = 0; j < n; ++segment) {
-    const int to = std::min(n, 16 * segment - 1);
-    const Bytes longest = ending_counts(sorted, j, to, n, step, begun, index);
-    j = to;
-    int needed = 1;
-    while (needed < segment && !all_below(longest, 16 * needed)) ++needed;
-#if defined(LF_DIRECT_TERMS)
-    if (all_below(longest, kDirectTerms)) needed = 0;
-#endif
-    pieces[segment] = needed;
-  }
-  for (int segment = 1, j = 0; j < n; ++segment) {
-    const int to = std::min(n, 16 * segment - 1);
-    switch (pieces[segment]) {
-#if defined(LF_DIRECT_TERMS)
-      case 0:
-        for (int k = j; k < to; ++k) {
-          Floats added[4];
-          direct_summands(index[k], direct, added);
-          for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
-        }
-        break;
-#endif
-      case 1: add_short_summands<1>(index, j, to, plan, sums); break;
-      case 2: add_short_summands<2>(index, j, to, plan, sums); break;
-      case 3: add_short_summands<3>(index, j, to, plan, sums); break;
-      case 4: add_short_summands<4>(index, j, to, plan, sums); break;
-      case 5: add_short_summands<5>(index, j, to, plan, sums); break;
-      case 6: add_short_summands<6>(index, j, to, plan, sums); break;
-      default:
-        for (int k = j; k < to; ++k) {
-          Floats added[4];
-          summands(index[k], plan, terms, added);
-          for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
-        }
-        break;
+  typename Isa::DirectTerms direct;
+  Isa::load_direct_terms(terms.table, direct);
+  if constexpr (Isa::short_tables) {
+    // First the count ending at every step, by segments of 16 steps (the
+    // first 15); then each segment looks its summands up in as few 16-entry
+    // pieces as its longest ending run needs, which is at most the segment's
+    // number, as at step j no run is longer than j + 1: a few branches per
+    // group instead of some per step. A segment whose counts all lie in the
+    // table held in registers (0 pieces) looks them up there.
+    alignas(64) Bytes index[kLaneMaxBlock * kLaneMaxBlock];
+    int pieces[kLaneMaxBlock + 1];
+    for (int segment = 1, j = 0; j < n; ++segment) {
+      const int to = std::min(n, 16 * segment - 1);
+      const Bytes longest = ending_counts(sorted, j, to, n, step, begun, index);
+      j = to;
+      int needed = 1;
+      while (needed < segment && !Isa::all_below(longest, 16 * needed)) ++needed;
+      if constexpr (Isa::direct_terms > 0)
+        if (Isa::all_below(longest, Isa::direct_terms)) needed = 0;
+      pieces[segment] = needed;
     }
-    j = to;
-  }
-#elif defined(LF_DIRECT_TERMS)
-  // First the count ending at every step, by segments of kDirectTerms
-  // steps; then a segment whose counts all lie in the table held in
-  // registers looks them up there, any other in the byte tables.
-  alignas(64) Bytes index[kLaneMaxBlock * kLaneMaxBlock];
-  DirectTerms direct;
-  load_direct_terms(terms.table, direct);
-  for (int first = 0; first < n;) {
-    const int to = std::min(n, first + kDirectTerms);
-    const Bytes longest = ending_counts(sorted, first, to, n, step, begun, index);
-    const bool held = all_below(longest, kDirectTerms);
-    for (int j = first; j < to; ++j) {
+    for (int segment = 1, j = 0; j < n; ++segment) {
+      const int to = std::min(n, 16 * segment - 1);
+      if (!add_pieces<Isa>(pieces[segment], index, j, to, plan, direct, sums,
+                           std::integer_sequence<int, 0, 1, 2, 3, 4, 5, 6>()))
+        add_summands<Isa>(index, j, to, plan, terms, sums);
+      j = to;
+    }
+  } else if constexpr (Isa::direct_terms > 0) {
+    // First the count ending at every step, by segments of direct_terms
+    // steps; then a segment whose counts all lie in the table held in
+    // registers looks them up there, any other in the byte tables.
+    alignas(64) Bytes index[kLaneMaxBlock * kLaneMaxBlock];
+    for (int first = 0; first < n;) {
+      const int to = std::min(n, first + Isa::direct_terms);
+      const Bytes longest = ending_counts(sorted, first, to, n, step, begun, index);
+      const bool held = Isa::all_below(longest, Isa::direct_terms);
+      for (int j = first; j < to; ++j) {
+        Floats added[4];
+        if (held)
+          Isa::direct_summands(index[j], direct, added);
+        else
+          summands<Isa>(index[j], plan, terms, added);
+        for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
+      }
+      first = to;
+    }
+  } else {
+    for (int j = 0; j < n; ++j) {
       Floats added[4];
-      if (held)
-        direct_summands(index[j], direct, added);
-      else
-        summands(index[j], plan, terms, added);
+      summands<Isa>(ending_count(sorted, j, j + 1 == n, step, begun), plan, terms, added);
       for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
     }
-    first = to;
   }
-#else
-  for (int j = 0; j < n; ++j) {
-    Floats added[4];
-    summands(ending_count(sorted, j, j + 1 == n, step, begun), plan, terms, added);
-    for (int q = 0; q < 4; ++q) sums[q] = sums[q] + added[q];
-  }
-#endif
   alignas(64) float entropies[kLanes];
   for (int q = 0; q < 4; ++q) store(entropies + q * (kLanes / 4), sums[q]);
   for (int64_t p = 0; p < std::min<int64_t>(valid, kLanes); ++p)
@@ -431,19 +429,19 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
 
 // One group's binned samples, sorted in place (asking for `ahead` meanwhile),
 // then their entropies into min(valid, kLanes) consecutive map elements.
-template <int fixed_C>
+template <class Isa, int fixed_C>
 void sort_and_sum(uint8_t* group, const Plan& plan, const EntropyTerms& terms, double* map, int64_t valid,
                   MapUpdate update, Ahead ahead) {
   Bytes* sorted = reinterpret_cast<Bytes*>(group);
-  sort_fixed(plan.C, sorted, ahead, std::make_integer_sequence<int, kLaneMaxBlock>());
-  group_entropies<fixed_C>(sorted, plan, terms, map, valid, update);
+  sort_fixed<Isa>(plan.C, sorted, ahead, std::make_integer_sequence<int, kLaneMaxBlock>());
+  group_entropies<Isa, fixed_C>(sorted, plan, terms, map, valid, update);
 }
 
 // fixed_C: the angular size when compiled for one, else 0 (from the plan).
 // The chunk's bins: this function's own array, which the compiler knows no
 // other store can reach (in memory it is given, GCC reloads after stores:
 // docs/PERFORMANCE.md), or, Given, the caller's scratch.
-template <BinRule rule, int fixed_C, bool Given>
+template <class Isa, BinRule rule, int fixed_C, bool Given>
 bool lanes_plane(const RemappedLightField& field, const Plan& plan, const EntropyTerms& terms, double* map,
                  MapUpdate update, uint8_t* scratch) {
   alignas(64) uint8_t own[Given ? 64 : kChunkBytes];
@@ -459,7 +457,7 @@ bool lanes_plane(const RemappedLightField& field, const Plan& plan, const Entrop
       for (int64_t b = 0; b < C; ++b)
         for (int64_t r0 = first; r0 < last; r0 += kLanes) {
           uint8_t* out = bins + (r0 - first) / kLanes * group_bytes + kLanes * C * b;
-          bin_block_column<rule, fixed_C>(field.data + rlf_index(field, r0, c, 0, b, 0), (last - r0) * C, plan, out, seen);
+          bin_block_column<Isa, rule, fixed_C>(field.data + rlf_index(field, r0, c, 0, b, 0), (last - r0) * C, plan, out, seen);
         }
       // A chunk of all rows is the whole column, and the next column follows
       // it in memory; each group asks for as many bytes as its own samples
@@ -469,48 +467,54 @@ bool lanes_plane(const RemappedLightField& field, const Plan& plan, const Entrop
         ahead = {reinterpret_cast<uintptr_t>(field.data + rlf_index(field, 0, c + 1, 0, 0, 0)),
                  static_cast<int>((group_bytes * 8 + kAheadStride - 1) / kAheadStride)};
       for (int64_t r0 = first; r0 < last; r0 += kLanes, ahead.at += static_cast<uintptr_t>(kAheadStride * ahead.lines))
-        sort_and_sum<fixed_C>(bins + (r0 - first) / kLanes * group_bytes, plan, terms, map + map_index(rows, r0, c), last - r0,
-                     update, ahead);
+        sort_and_sum<Isa, fixed_C>(bins + (r0 - first) / kLanes * group_bytes, plan, terms,
+                                   map + map_index(rows, r0, c), last - r0, update, ahead);
     }
   }
-  return all_inside(seen);
+  return all_inside<Isa>(seen);
 }
 
+template <class Isa>
 bool lanes_plane_entropy(BinRule rule, const double* plane, int64_t rows, int64_t cols, int64_t angular_size,
                          const EntropyTerms& terms, double* map, MapUpdate update, uint8_t* scratch) {
   static_assert(kLaneMaxBlock * kLaneMaxBlock < 256, "run lengths must fit a byte");
   static_assert(kLaneMaxBlock * kLaneMaxBlock < EntropyTerms::kTabulated, "every run length has its summand");
   Plan plan;
-  make_plan(plan, angular_size, terms);
+  make_plan<Isa>(plan, angular_size, terms);
   // Plane 0 of a view that starts at this plane.
   const RemappedLightField field{plane, rows, cols, angular_size};
   // The common 9 x 9 views get the binning and sums compiled for their size:
   // the transposes then keep only the rows they store, at fixed offsets
   // (about a tenth fewer instructions at C = 9).
   // Only the rounded rule takes scratch (the sweep's, on its threads).
-  if (rule == BinRule::rounded && scratch)
-    return angular_size == 9 ? lanes_plane<BinRule::rounded, 9, true>(field, plan, terms, map, update, scratch)
-                             : lanes_plane<BinRule::rounded, 0, true>(field, plan, terms, map, update, scratch);
-  if (rule == BinRule::rounded)
-    return angular_size == 9 ? lanes_plane<BinRule::rounded, 9, false>(field, plan, terms, map, update, nullptr)
-                             : lanes_plane<BinRule::rounded, 0, false>(field, plan, terms, map, update, nullptr);
-  return angular_size == 9 ? lanes_plane<BinRule::truncated, 9, false>(field, plan, terms, map, update, nullptr)
-                           : lanes_plane<BinRule::truncated, 0, false>(field, plan, terms, map, update, nullptr);
+  constexpr BinRule rounded = BinRule::rounded, truncated = BinRule::truncated;
+  if (rule == rounded && scratch)
+    return angular_size == 9 ? lanes_plane<Isa, rounded, 9, true>(field, plan, terms, map, update, scratch)
+                             : lanes_plane<Isa, rounded, 0, true>(field, plan, terms, map, update, scratch);
+  if (rule == rounded)
+    return angular_size == 9 ? lanes_plane<Isa, rounded, 9, false>(field, plan, terms, map, update, nullptr)
+                             : lanes_plane<Isa, rounded, 0, false>(field, plan, terms, map, update, nullptr);
+  return angular_size == 9 ? lanes_plane<Isa, truncated, 9, false>(field, plan, terms, map, update, nullptr)
+                           : lanes_plane<Isa, truncated, 0, false>(field, plan, terms, map, update, nullptr);
 }
 
 // Bins made elsewhere (the sweep bins its refocused values as it makes
 // them): the groups of every column in turn, each C^2 vectors of kLanes
 // bytes, pixel p of the group in lane p, its samples in any order, since they
 // are sorted. Sorted in place.
+template <class Isa>
 void lanes_binned_entropy(uint8_t* bins, int64_t rows, int64_t cols, int64_t angular_size, const EntropyTerms& terms,
                           double* map, MapUpdate update) {
   Plan plan;
-  make_plan(plan, angular_size, terms);
+  make_plan<Isa>(plan, angular_size, terms);
   const BinnedLayout layout = binned_layout(kLanes, rows, angular_size);
   for (int64_t c = 0; c < cols; ++c)
     for (int64_t r0 = 0; r0 < rows; r0 += kLanes)
-      sort_and_sum<0>(bins + layout.pixel(r0, c), plan, terms, map + map_index(rows, r0, c), rows - r0, update,
-                      Ahead{});
+      sort_and_sum<Isa, 0>(bins + layout.pixel(r0, c), plan, terms, map + map_index(rows, r0, c), rows - r0, update,
+                           Ahead{});
 }
 
-}  // namespace
+// The set's table (kLanes pixels per group of bins).
+template <class Isa> constexpr EntropyKernels kernels_of() {
+  return {kLanes, lanes_plane_entropy<Isa>, lanes_binned_entropy<Isa>};
+}

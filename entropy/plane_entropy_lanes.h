@@ -1,11 +1,9 @@
 // The thin vector type of the entropy engine's vector paths: GNU vectors of
 // kLanes bytes, one pixel per byte lane, and the same register seen as
 // doubles, words, dwords and floats. Included once by each instruction-set
-// file, after it defines kLanes and opens its target region; everything has
-// internal linkage, so each file keeps its own copy compiled for its set.
+// file inside its own namespace, after it defines kLanes there and opens its
+// target region, so that each file keeps its own copy compiled for its set.
 #pragma once
-
-namespace {
 
 typedef uint8_t Bytes __attribute__((vector_size(kLanes)));
 typedef uint16_t Words __attribute__((vector_size(kLanes)));
@@ -95,5 +93,3 @@ inline void widen(const Bytes (&b)[4], Dwords (&out)[4]) {
   out[2] = (Dwords)interleave<false>(high01, high23);
   out[3] = (Dwords)interleave<true>(high01, high23);
 }
-
-}  // namespace

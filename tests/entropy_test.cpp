@@ -382,6 +382,24 @@ TEST_P(EntropyKernel, ReportsEverySampleOutOfRange) {
     }
 }
 
+// Every path's kernels come from its own instruction-set file: all paths give
+// the same bits, so the tests above would not see a path wired to another's
+// table, which runs that set's instructions on a CPU that may lack them (or a
+// set's bins read in another set's group layout).
+TEST_P(EntropyKernel, TableIsThePathsOwn) {
+  const struct { VectorPath path; int64_t lanes; } widths[] = {
+      {VectorPath::portable, 0}, {VectorPath::sse2, 16}, {VectorPath::avx2, 32}, {VectorPath::avx512, 64},
+      {VectorPath::neon, 16}};
+  for (const auto& w : widths)
+    if (w.path == path()) {
+      const EntropyKernels& kernels = entropy_kernels(path());
+      EXPECT_EQ(kernels.lanes, w.lanes) << path_name(path());
+      EXPECT_EQ(kernels.binned != nullptr, w.lanes > 0) << path_name(path());
+      EXPECT_EQ(binned_lanes(path(), kLaneMaxBlock), w.lanes) << path_name(path());
+      EXPECT_EQ(binned_lanes(path(), kLaneMaxBlock + 1), 0) << path_name(path());
+    }
+}
+
 LF_PATH_TESTS(EntropyKernel, {VectorPath::portable, VectorPath::sse2, VectorPath::avx2, VectorPath::avx512,
                               VectorPath::neon});
 
