@@ -48,7 +48,7 @@ struct LaneTraits {
   // When not 0, all_below, and direct_summands(index, direct, out): the
   // summands of counts below direct_terms, in widen order, from the table's
   // first direct_terms entries, which load_direct_terms(table, direct) puts
-  // in registers of a DirectTerms.
+  // in registers of a DirectTerms (without them: empty, and nothing loaded).
   static constexpr int direct_terms = 0;
   struct DirectTerms {};
   static void load_direct_terms(const float*, DirectTerms&) {}
@@ -367,8 +367,6 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
   Floats sums[4] = {};
   Bytes begun = Bytes{}, step = Bytes{};
   const int n = fixed_C > 0 ? fixed_C * fixed_C : plan.samples;
-  typename Isa::DirectTerms direct;
-  Isa::load_direct_terms(terms.table, direct);
   if constexpr (Isa::short_tables) {
     // First the count ending at every step, by segments of 16 steps (the
     // first 15); then each segment looks its summands up in as few 16-entry
@@ -378,6 +376,8 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
     // table held in registers (0 pieces) looks them up there.
     alignas(64) Bytes index[kLaneMaxBlock * kLaneMaxBlock];
     int pieces[kLaneMaxBlock + 1];
+    typename Isa::DirectTerms direct;
+    Isa::load_direct_terms(terms.table, direct);
     for (int segment = 1, j = 0; j < n; ++segment) {
       const int to = std::min(n, 16 * segment - 1);
       const Bytes longest = ending_counts(sorted, j, to, n, step, begun, index);
@@ -400,6 +400,8 @@ void group_entropies(const Bytes* sorted, const Plan& plan, const EntropyTerms& 
     // steps; then a segment whose counts all lie in the table held in
     // registers looks them up there, any other in the byte tables.
     alignas(64) Bytes index[kLaneMaxBlock * kLaneMaxBlock];
+    typename Isa::DirectTerms direct;
+    Isa::load_direct_terms(terms.table, direct);
     for (int first = 0; first < n;) {
       const int to = std::min(n, first + Isa::direct_terms);
       const Bytes longest = ending_counts(sorted, first, to, n, step, begun, index);
