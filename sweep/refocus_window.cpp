@@ -10,6 +10,7 @@
 
 #include "common/portable.h"
 #include "refocus/refocus_column.h"
+#include "refocus/tile_walker.h"
 #include "sweep/bin_writer.h"
 
 // The window: where each offset's rows and each u's columns sit in the copy,
@@ -92,79 +93,86 @@ template <int W> LF_INLINE void window_fill(RefocusWindowState& w, const double*
   }
 }
 
-// refocus_region_body with the slots taken from the copy and the row table
-// of the shift; into the region's destination, or with RoundedBins into
-// `bins` as refocus_bins describes. MaxGroup: the most columns that share
-// weight products (4 or 8), when binning.
+// The window's columns: their source slots lie in the copy, one after
+// another for each u, made once per plane for every shift; values go to the
+// region's destination, or with RoundedBins to `bins` as refocus_bins
+// describes. MaxGroup: the most columns that share weight products (4 or 8),
+// when binning.
+template <int W, int Side, class Sink, int MaxGroup>
+struct CopiedColumns {
+  const RefocusWindowState& w;
+  const Geometry& g;
+  const RowTable& t;
+  const RefocusRegion& region;
+  uint8_t* bins;
+  const BinnedLayout* layout;
+  double* sums;
+  int64_t slot;         // entries of one column's slot
+  int64_t u = 0, b = 0;
+  const double* held = nullptr;  // where column 0's slot would lie at this u
+
+  LF_INLINE void offsets(int64_t u_now, int64_t) {
+    u = u_now;
+    b = g.D + u;
+    held = w.copy.data() + (w.col_at[size_t(b)] - w.col_lo[size_t(b)]) * slot;
+  }
+
+  LF_INLINE ColumnJob<Sink> job(int64_t c_begin, int64_t cl) const {
+    const int64_t c = c_begin + cl;
+    int64_t c0, c1;
+    ColumnJob<Sink> job = column_job<Sink>(g, u, c, sums + cl * t.row_count, &c0, &c1);
+    job.m0 = held + c0 * slot;
+    job.m1 = held + c1 * slot;
+    if constexpr (Sink::kBins)
+      job.out = {bins + layout->pixel(0, c - region.c_begin) + layout->sample(b), *layout};
+    else
+      job.out.to = region.destination + ((c - region.c_begin) * g.C + b) * region.destination_height;
+    return job;
+  }
+
+  LF_INLINE int64_t columns(int64_t c_begin, int64_t cl, int64_t m) const {
+    ColumnJob<Sink> jobs[MaxGroup];
+    jobs[0] = job(c_begin, cl);
+    // Neighbouring columns in one binade of c + u * alpha have weights of
+    // the same bits; a group also needs source slots that follow one another.
+    const double weights[2] = {jobs[0].wc0, jobs[0].wc1};
+    int same = 1;
+    if (Sink::kBins && jobs[0].m1 - jobs[0].m0 == slot)
+      for (; same < MaxGroup && cl + same < m; ++same) {
+        jobs[same] = job(c_begin, cl + same);
+        const double next[2] = {jobs[same].wc0, jobs[same].wc1};
+        if (std::memcmp(weights, next, sizeof weights) != 0 || jobs[same].m0 - jobs[0].m0 != same * slot ||
+            jobs[same].m1 - jobs[same].m0 != slot)
+          break;
+      }
+    // A copy of side Side serves only blocks of that side (window_copy).
+    if constexpr (Sink::kBins) {
+      if (MaxGroup == 8 && same == 8) {
+        refocus_column_group<W, Side, MaxGroup, Sink>(g, t, jobs);
+      } else if (same >= 4) {
+        same = 4;
+        refocus_column_group<W, Side, 4, Sink>(g, t, jobs);
+      } else if (same >= 2) {
+        same = 2;
+        refocus_column_group<W, Side, 2, Sink>(g, t, jobs);
+      }
+    }
+    if (same == 1) refocus_column<W, Side, Sink>(g, t, jobs[0]);
+    return same;
+  }
+};
+
+// The tile walk over the copy, with the row table of shift i: every offset
+// in one chunk, the tile's rows in one tile of rows.
 template <int W, int Side, class Sink, int MaxGroup = 4>
 LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const RefocusRegion& region, uint8_t* bins,
                               const BinnedLayout* layout) {
-  constexpr bool kBins = Sink::kBins;
   Geometry g = w.g;
-  const double alpha = w.shifts[size_t(i)];
-  g.neg_alpha = negated(alpha);
+  g.neg_alpha = negated(w.shifts[size_t(i)]);
   const RowTable& t = w.tables[size_t(i)];
-  const double block = static_cast<double>(static_cast<int32_t>(g.C * g.C));
-  const int64_t n = t.row_count, slot = g.C * t.slot_stride;
-  const int64_t col_tile = kSumEntries / n;
   double sums[kSumEntries];
-  for (int64_t c_begin = region.c_begin; c_begin < region.c_end; c_begin += col_tile) {
-    const int64_t m = std::min(col_tile, region.c_end - c_begin);
-    std::fill(sums, sums + m * n, 0.0);
-    for (int64_t u = -g.D; u <= g.D; ++u) {
-      const int64_t b = g.D + u;
-      const double* held = w.copy.data() + (w.col_at[size_t(b)] - w.col_lo[size_t(b)]) * slot;
-      const auto column_job = [&](int64_t cl) {
-        const int64_t c = c_begin + cl;
-        ColumnJob<Sink> job;
-        int64_t c0, c1;
-        column_terms(g, u, c, &job.wc0, &job.wc1, &c0, &c1);
-        job.m0 = held + c0 * slot;
-        job.m1 = held + c1 * slot;
-        job.sum = sums + cl * n;
-        if constexpr (kBins)
-          job.out = {bins + layout->pixel(0, c - region.c_begin) + layout->sample(b), *layout};
-        else
-          job.out.to = region.destination + ((c - region.c_begin) * g.C + b) * region.destination_height;
-        job.next_source = job.next_destination = 0;
-        job.source_lines = job.destination_lines = 0;
-        return job;
-      };
-      for (int64_t cl = 0; cl < m;) {
-        ColumnJob<Sink> jobs[MaxGroup];
-        jobs[0] = column_job(cl);
-        // Neighbouring columns in one binade of c + u * alpha have weights of
-        // the same bits; a group also needs source slots that follow one another.
-        const double weights[2] = {jobs[0].wc0, jobs[0].wc1};
-        int same = 1;
-        if (kBins && jobs[0].m1 - jobs[0].m0 == slot)
-          for (; same < MaxGroup && cl + same < m; ++same) {
-            jobs[same] = column_job(cl + same);
-            const double next[2] = {jobs[same].wc0, jobs[same].wc1};
-            if (std::memcmp(weights, next, sizeof weights) != 0 || jobs[same].m0 - jobs[0].m0 != same * slot ||
-                jobs[same].m1 - jobs[same].m0 != slot)
-              break;
-          }
-        // A copy of side Side serves only blocks of that side (window_copy).
-        if constexpr (kBins) {
-          if (MaxGroup == 8 && same == 8) {
-            refocus_column_group<W, Side, MaxGroup, Sink>(g, t, jobs);
-          } else if (same >= 4) {
-            same = 4;
-            refocus_column_group<W, Side, 4, Sink>(g, t, jobs);
-          } else if (same >= 2) {
-            same = 2;
-            refocus_column_group<W, Side, 2, Sink>(g, t, jobs);
-          }
-        }
-        if (same == 1) refocus_column<W, Side, Sink>(g, t, jobs[0]);
-        cl += same;
-      }
-    }
-    for (int64_t cl = 0; cl < m; ++cl)
-      for (int64_t r = 0; r < n; ++r)
-        region.image[r + (c_begin + cl - region.c_begin) * region.image_rows] = sums[cl * n + r] / block;
-  }
+  CopiedColumns<W, Side, Sink, MaxGroup> columns{w, g, t, region, bins, layout, sums, g.C * t.slot_stride};
+  walk_tile(g, region, TileRows{0, t.row_count, t.row_count}, g.C, sums, region.image, columns);
 }
 
 template <int Side, class Sink>
