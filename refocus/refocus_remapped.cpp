@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "common/portable.h"
@@ -13,6 +14,7 @@
 #include "common/vector_paths.h"
 #include "refocus/refocus_paths.h"
 #include "refocus/refocus_column.h"
+#include "refocus/refocus_isa.h"
 #include "refocus/refocus_region.h"
 #include "refocus/tile_walker.h"
 
@@ -35,8 +37,9 @@ namespace {
 // columns with the same weights share each weight product
 // (refocus_column_group). Timings against the literal loops and a plain
 // copy: docs/PERFORMANCE.md.
-template <int W, int Side>
+template <class Isa, int Side>
 struct SlotColumns {
+  static constexpr int W = Isa::lanes;
   const Geometry& g;
   RowTable& t;
   const RefocusRegion& region;
@@ -108,9 +111,8 @@ struct SlotColumns {
     // A pair of columns shares its weight products when their weights have
     // the same bits (one binade of c + u * alpha) and they read three source
     // columns in a row, unclamped. Only the copies of one block side have the
-    // pair kernel, and only with vectors of four: with two (SSE2) it ran
-    // slower, although it took fewer instructions.
-    if constexpr (Side > 0 && W == 4) {
+    // pair kernel, and only where the instruction set pairs columns.
+    if constexpr (Side > 0 && Isa::paired_columns) {
       int64_t d0, d1;
       if (sized && cl + 1 < m && c1 == c0 + 1) {
         jobs[1] = job(c_begin, c + 1, &d0, &d1);
@@ -154,7 +156,7 @@ struct SlotColumns {
 
 // Loop order: tiles of rows, planes, then the tile walk (walk_tile) over
 // slots filled column by column.
-template <int W, int Side>
+template <class Isa, int Side>
 LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t cols_in, uint16_t rows_in,
                                    uint16_t angular_size, uint16_t angular_radius, double alpha,
                                    const RefocusRegion& region, RowTable& t, double* slots, double* sums) {
@@ -183,7 +185,7 @@ LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t co
     const TileRows rows{t.r_begin - region.r_begin, t.row_count, t.tile};
     t.v_begin = INT64_MIN;
     for (int64_t k = region.k_begin; k < region.k_end; ++k) {
-      SlotColumns<W, Side> columns{g, t, region, source + k * g.plane_size,
+      SlotColumns<Isa, Side> columns{g, t, region, source + k * g.plane_size,
                                    region.destination + (k - region.k_begin) * region.destination_plane,
                                    slots, sums, rows.r_at};
       walk_tile(g, region, rows, t.chunk, sums, region.image + (k - region.k_begin) * region.image_plane, columns);
@@ -213,66 +215,78 @@ RefocusRegion whole_field(double* destination, double* image, int64_t rows, int6
 // compiler knows no stored value can alias (in memory it is given, GCC
 // reloads from them after stores: about a sixth more instructions on AVX2);
 // or, Given, the caller's (RefocusRegion::scratch).
-template <int W, int Side, bool Given>
+template <class Isa, int Side, bool Given>
 LF_INLINE void refocus_region_with(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
                                    uint16_t angular_radius, double alpha, const RefocusRegion& region) {
   if constexpr (Given) {
     RefocusScratch& s = *region.scratch;
-    refocus_region_body<W, Side>(source, cols, rows, angular_size, angular_radius, alpha, region, s.table, s.slots,
-                               s.sums);
+    refocus_region_body<Isa, Side>(source, cols, rows, angular_size, angular_radius, alpha, region, s.table, s.slots,
+                                   s.sums);
   } else {
     RowTable table;
     double slots[3 * kSlotEntries];
     double sums[kSumEntries];
-    refocus_region_body<W, Side>(source, cols, rows, angular_size, angular_radius, alpha, region, table, slots, sums);
+    refocus_region_body<Isa, Side>(source, cols, rows, angular_size, angular_radius, alpha, region, table, slots,
+                                   sums);
   }
 }
 
-// Two doubles a vector: SSE2, NEON, or plain C++ where there are no vectors.
-template <int Side, bool Given>
-void refocus_pairs(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
-                   uint16_t angular_radius, double alpha, const RefocusRegion& region) {
-  refocus_region_with<2, Side, Given>(source, cols, rows, angular_size, angular_radius, alpha, region);
-}
+using RegionKernel = void (*)(const double*, uint16_t, uint16_t, uint16_t, uint16_t, double, const RefocusRegion&);
 
-#if LF_X86_PATHS
-template <int Side, bool Given>
-LF_TARGET("avx2") void refocus_avx2(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
-                                    uint16_t angular_radius, double alpha, const RefocusRegion& region) {
-  refocus_region_with<4, Side, Given>(source, cols, rows, angular_size, angular_radius, alpha, region);
-}
-#endif
-
-using Kernel = void (*)(const double*, uint16_t, uint16_t, uint16_t, uint16_t, double, const RefocusRegion&);
-
-// The kernels of one copy, per path (null: not compiled).
-struct Copy {
-  int side;  // 0: any size
-  Kernel pairs, avx2;
+// One instruction set's region kernels: a copy per block side (side_copy),
+// and one for working memory the caller gives (the sweep's tiles that no
+// window serves, on threads with small stacks: rare, so one copy serves
+// every side).
+struct RefocusKernels {
+  RegionKernel sides[kSideCopies];
+  RegionKernel given_memory;
 };
-template <int Side, bool Given = false> constexpr Copy copy_of() {
-#if LF_X86_PATHS
-  return {Side, refocus_pairs<Side, Given>, refocus_avx2<Side, Given>};
-#else
-  return {Side, refocus_pairs<Side, Given>, nullptr};
-#endif
-}
-// The block sides of the usual camera arrays and plenoptic captures, with
-// every offset of a block visited (C = 2D + 1), have their own copies.
-constexpr Copy kSideCopies[] = {copy_of<5>(),  copy_of<7>(),  copy_of<9>(),
-                                copy_of<11>(), copy_of<13>(), copy_of<15>()};
-constexpr Copy kGeneralCopy = copy_of<0>();
-// Calls that bring their working memory (the sweep's tiles that no window
-// serves, on threads with small stacks) are rare: one copy serves them all.
-constexpr Copy kGivenMemoryCopy = copy_of<0, true>();
 
-// The one dispatch point of the refocus kernel.
-Kernel kernel_for(VectorPath path, uint16_t angular_size, uint16_t angular_radius, bool given_memory) {
-  Copy copy = given_memory ? kGivenMemoryCopy : kGeneralCopy;
-  if (!given_memory)
-    for (const Copy& c : kSideCopies)
-      if (angular_size == c.side && angular_size == 2 * angular_radius + 1) copy = c;
-  return path == VectorPath::avx2 && copy.avx2 ? copy.avx2 : copy.pairs;
+template <class Copies, size_t... E> constexpr RefocusKernels region_table(std::index_sequence<E...>) {
+  return {{Copies::template region<kBlockSides[E], false>..., Copies::template region<0, false>},
+          Copies::template region<0, true>};
+}
+template <class Copies> constexpr RefocusKernels region_table() {
+  return region_table<Copies>(std::make_index_sequence<kSideCopies - 1>());
+}
+
+}  // namespace
+
+namespace isa_baseline {
+struct RegionCopies {
+  template <int Side, bool Given>
+  static void region(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
+                     uint16_t angular_radius, double alpha, const RefocusRegion& region) {
+    refocus_region_with<RefocusTraits, Side, Given>(source, cols, rows, angular_size, angular_radius, alpha, region);
+  }
+};
+constexpr RefocusKernels kRefocus = region_table<RegionCopies>();
+}  // namespace isa_baseline
+
+#if LF_X86_PATHS
+namespace isa_avx2 {
+struct RegionCopies {
+  template <int Side, bool Given>
+  static LF_TARGET("avx2") void region(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
+                                       uint16_t angular_radius, double alpha, const RefocusRegion& region) {
+    refocus_region_with<RefocusTraits, Side, Given>(source, cols, rows, angular_size, angular_radius, alpha, region);
+  }
+};
+constexpr RefocusKernels kRefocus = region_table<RegionCopies>();
+}  // namespace isa_avx2
+#endif
+
+namespace {
+
+// The one dispatch point of the region kernel.
+RegionKernel region_kernel(VectorPath path, uint16_t angular_size, uint16_t angular_radius, bool given_memory) {
+#if LF_X86_PATHS
+  const RefocusKernels& kernels = refocus_table(path, isa_baseline::kRefocus, &isa_avx2::kRefocus);
+#else
+  const RefocusKernels& kernels = refocus_table<RefocusKernels>(path, isa_baseline::kRefocus, nullptr);
+#endif
+  if (given_memory) return kernels.given_memory;
+  return kernels.sides[angular_size == 2 * angular_radius + 1 ? side_copy(angular_size) : kSideCopies - 1];
 }
 
 }  // namespace
@@ -288,11 +302,7 @@ bool refocus_has_path(VectorPath path) {
   return false;
 }
 
-VectorPath refocus_best_path() {
-  for (VectorPath path : {VectorPath::avx2, VectorPath::sse2, VectorPath::neon})
-    if (refocus_has_path(path) && path_available(path)) return path;
-  return VectorPath::portable;
-}
+VectorPath refocus_best_path() { return best_path({VectorPath::sse2, VectorPath::neon, VectorPath::avx2}); }
 
 void refocus_remapped(const double* source, double* destination, double* image, uint16_t cols, uint16_t rows,
                       uint16_t angular_size, uint16_t angular_radius, double alpha, VectorPath path) {
@@ -302,6 +312,6 @@ void refocus_remapped(const double* source, double* destination, double* image, 
 
 void refocus_region(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
                     uint16_t angular_radius, double alpha, const RefocusRegion& region, VectorPath path) {
-  kernel_for(path, angular_size, angular_radius, region.scratch != nullptr)(source, cols, rows, angular_size,
-                                                                            angular_radius, alpha, region);
+  region_kernel(path, angular_size, angular_radius, region.scratch != nullptr)(source, cols, rows, angular_size,
+                                                                               angular_radius, alpha, region);
 }
