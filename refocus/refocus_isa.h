@@ -11,34 +11,31 @@
 // sweep's binning only: 512-bit vectors were no faster, docs/PERFORMANCE.md).
 #pragma once
 
+#include <cstdint>
+
+// An instruction set's capabilities, as the kernels read them:
+// Lanes: doubles per vector.
+// PairedColumns: whether the whole-field kernel refocuses pairs of columns
+// that share weight products (with vectors of two it ran slower, although it
+// took fewer instructions).
+// BinnedGroup: the most neighbouring columns binned from one weight product,
+// as many as the registers hold their weights, sums and values.
+template <int Lanes, bool PairedColumns, int BinnedGroup>
+struct RefocusCapabilities {
+  static constexpr int lanes = Lanes;
+  static constexpr bool paired_columns = PairedColumns;
+  static constexpr int binned_group = BinnedGroup;
+};
+
 namespace isa_baseline {
-struct RefocusTraits {
-  static constexpr int lanes = 2;
-  // Whether the whole-field kernel refocuses pairs of columns that share
-  // weight products: with vectors of two it ran slower, although it took
-  // fewer instructions.
-  static constexpr bool paired_columns = false;
-  // The most neighbouring columns binned from one weight product: as many as
-  // the registers hold their weights, sums and values.
-  static constexpr int binned_group = 4;
-};
-}  // namespace isa_baseline
-
+using RefocusTraits = RefocusCapabilities<2, false, 4>;
+}
 namespace isa_avx2 {
-struct RefocusTraits {
-  static constexpr int lanes = 4;
-  static constexpr bool paired_columns = true;
-  static constexpr int binned_group = 4;
-};
-}  // namespace isa_avx2
-
+using RefocusTraits = RefocusCapabilities<4, true, 4>;
+}
 namespace isa_avx512 {
-struct RefocusTraits {
-  static constexpr int lanes = 4;
-  static constexpr bool paired_columns = true;
-  static constexpr int binned_group = 8;
-};
-}  // namespace isa_avx512
+using RefocusTraits = RefocusCapabilities<4, true, 8>;
+}
 
 // The block sides of the usual camera arrays and plenoptic captures, with
 // every offset of a block visited (C = 2D + 1), have copies compiled for
@@ -47,7 +44,7 @@ struct RefocusTraits {
 constexpr int kBlockSides[] = {5, 7, 9, 11, 13, 15};
 constexpr int kSideCopies = 7;
 // Which copy serves blocks of side C.
-inline int side_copy(long long C) {
+inline int side_copy(int64_t C) {
   for (int e = 0; e < kSideCopies - 1; ++e)
     if (C == kBlockSides[e]) return e;
   return kSideCopies - 1;
