@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
           for (int64_t s = 0; s < n; ++s) {
             refocus_remapped(source.data(), field_out.data(), chained_i.data() + s * 3 * pixels, uint16_t(cols),
                              uint16_t(rows), uint16_t(C), uint16_t((C - 1) / 2), shifts[size_t(s)],
-                             refocus_path_for(path));
+                             path);
             // The module's fused check: bins, checks and sums in one pass.
             angular_entropy_mean(field_out.data(), chained_e.data() + s * pixels, int32_t(cols), int32_t(rows),
                                  int32_t(C), path);

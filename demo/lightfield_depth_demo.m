@@ -6,7 +6,7 @@ function result = lightfield_depth_demo(varargin)
 %   realistic one (1/f textures, a glossy disk, a plain wall, thin bars in
 %   front, a far background, camera noise and vignetting). For each it runs
 %   the default call of LF_DISPARITY_SWEEP (the shift range found from the
-%   light field, the guided filter, the refinement and the smoothing), and
+%   light field, the guided filter and the refinement), and
 %   scores both the plain shift of least entropy over the same shifts and
 %   the defaults with LF_DISPARITY_SCORE: BadPix(0.07), BadPix(0.03),
 %   BadPix(0.01) (the share of pixels whose error exceeds that many pixels)

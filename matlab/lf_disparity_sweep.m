@@ -36,14 +36,21 @@ function [disparity, confidence, entropy, images, info] = lf_disparity_sweep(rem
 %   view step at full size); an end of that range where at least 1 % of the
 %   confidence-weighted estimates lie within a step is pushed out by 3, at
 %   most twice. The second pass, at k/2, sweeps what the first found plus
-%   two of its own steps beyond each end. In each pass the range runs from
-%   the 0.5th to the 99.5th percentile of the refined estimates, each
+%   three of its own steps beyond each end. In each pass the range runs
+%   from the 0.5th to the 99.5th percentile of the refined estimates, each
 %   weighted by its confidence, so that a surface is kept by its trusted
-%   area and scattered untrusted minima are cut; it is widened by a quarter
-%   of the last pass's step on each side and covered by at most 41 shifts,
-%   no finer than 0.05 apart. Structures thinner than about 2k pixels
-%   (bars, twigs) can vanish from the shrunk views and fall outside the
-%   range; so do surfaces beyond 36 pixels per view step.
+%   area and scattered untrusted minima are cut. The second pass also
+%   counts, at each pair of neighbouring shifts, the pixels whose entropy
+%   has a clear local minimum there shared with a neighbour pixel: where
+%   1.5 % of the frame or more does, a surface lies, even one that never
+%   has the least entropy (thin bars in front of a plain background, which
+%   most views see past them); the outermost such pairs widen the range,
+%   or set its end where the percentile lies less than half a step beyond.
+%   The range is widened by a quarter of the last pass's step on each side
+%   and covered by at most 41 shifts, no finer than 0.05 apart. Structures
+%   thinner than about 2k pixels (bars, twigs) can vanish from the shrunk
+%   views and fall outside the range; so do surfaces beyond 36 pixels per
+%   view step.
 %
 %   Options, as name, value pairs:
 %     'Filter'    true (default): every entropy map goes through a guided
@@ -310,7 +317,7 @@ function shifts = default_shifts(source, C, progress)
   % still holds confident minima is pushed out, up to three times as far.
   small = shrink(source, C, k);
   s = -3:step:3;
-  [d, w] = coarse_estimates(small, C, s);
+  [d, w, dips] = coarse_estimates(small, C, s);
   for push = 1:2
     [lo, hi] = weighted_range(d, w, 0.01);
     outward = [];
@@ -324,7 +331,7 @@ function shifts = default_shifts(source, C, progress)
       break;
     end
     s = sort([s, outward]);
-    [d, w] = coarse_estimates(small, C, s);
+    [d, w, dips] = coarse_estimates(small, C, s);
   end
   [lo, hi] = weighted_range(d, w, 0.005);
   if isempty(lo)
@@ -335,14 +342,16 @@ function shifts = default_shifts(source, C, progress)
     lo = k * lo;
     hi = k * hi;
     if k > 1
-      % Second pass at twice the resolution over that range and a coarse
-      % step beyond each end: thin structures, and the ends to a finer step.
+      % Second pass at twice the resolution over that range and three
+      % coarse steps beyond each end: thin structures, whose dips must lie
+      % inside the sweep, and the ends to a finer step.
       k = k / 2;
       clear small;
-      first = lo / k - 2 * step;
-      s = first + (0:ceil((hi / k + 2 * step - first) / step)) * step;
-      [d, w] = strip_estimates(source, C, k, s);
+      first = lo / k - 3 * step;
+      s = first + (0:ceil((hi / k + 3 * step - first) / step)) * step;
+      [d, w, dips] = strip_estimates(source, C, k, s);
       [lo2, hi2] = weighted_range(d, w, 0.005);
+      [lo2, hi2] = dip_range(dips, s, floor(rows / k) * floor(cols / k), lo2, hi2, (s(2) - s(1)) / 2);
       if ~isempty(lo2)
         lo = k * lo2;
         hi = k * hi2;
@@ -375,10 +384,89 @@ function small = shrink(source, C, k)
   small = source(pick(r), pick(c), :);
 end
 
-function [d, w] = coarse_estimates(small, C, s)
-  [d, w] = least_entropy(entropy_volume(small, C, s, false, false), s);
+function [d, w, dips] = coarse_estimates(small, C, s)
+  E = entropy_volume(small, C, s, false, false);
+  [d, w] = least_entropy(E, s);
   d = d(w > 0);
   w = w(w > 0);
+  if nargout > 2
+    dips = local_dips(E, s, 1, size(E, 1));
+  end
+end
+
+function dips = local_dips(E, s, first, last)
+  % Per shift: how many pixels of rows first..last have a clear local
+  % minimum of entropy there that a 4-neighbour shares, and the sum of
+  % their parabola offsets (in steps). A thin structure in front of a
+  % plainer surface rarely wins the least entropy at its own pixels (the
+  % surface behind, seen past it by most views, scores lower), but its
+  % pixels still dip at its shift, together; scattered noise dips do not.
+  [rows, cols, n] = size(E);
+  dips = zeros(n, 2);
+  if n < 3
+    return;
+  end
+  % Only inner shifts: at an end, a curve still falling is no dip. The
+  % few local minima are found on the whole volume, their rises (the
+  % lesser of the highest values within three shifts on either side,
+  % above the dip) at those alone.
+  P = rows * cols;
+  step = diff(E, 1, 3);
+  at = find(step(:, :, 1:end - 1) <= 0 & step(:, :, 2:end) >= 0) + P;
+  clear step;
+  slice = floor((at - 1) / P) + 1;
+  e = E(at);
+  left = E(at - P);
+  right = E(at + P);
+  for t = 2:3
+    left = max(left, E(at - (slice - max(slice - t, 1)) * P));
+    right = max(right, E(at + (min(slice + t, n) - slice) * P));
+  end
+  level = max(mean(E, 3), eps);
+  clear_dip = false(rows, cols, n - 2);
+  clear_dip(at(min(left, right) - e > 0.1 * level(mod(at - 1, P) + 1)) - P) = true;
+  shared = false(size(clear_dip));
+  shared(2:end, :, :) = clear_dip(1:end - 1, :, :);
+  shared(1:end - 1, :, :) = shared(1:end - 1, :, :) | clear_dip(2:end, :, :);
+  shared(:, 2:end, :) = shared(:, 2:end, :) | clear_dip(:, 1:end - 1, :);
+  shared(:, 1:end - 1, :) = shared(:, 1:end - 1, :) | clear_dip(:, 2:end, :);
+  keep = clear_dip & shared;
+  keep([1:first - 1, last + 1:end], :, :) = false;
+  at = find(keep) + P;
+  below = E(at - P);
+  above = E(at + P);
+  curve = below - 2 * E(at) + above;
+  offset = zeros(size(at));
+  inner = curve > 0;
+  offset(inner) = min(0.5, max(-0.5, 0.5 * (below(inner) - above(inner)) ./ curve(inner)));
+  slice = floor((at - 1) / P) + 1;
+  dips(:, 1) = accumarray(slice, 1, [n 1]);
+  dips(:, 2) = accumarray(slice, offset, [n 1]);
+end
+
+function [lo, hi] = dip_range(dips, s, pixels, lo, hi, reach)
+  % The range's ends from the dips of two neighbouring shifts (a surface
+  % between them splits its dips) shared by at least 1.5 % of the frame:
+  % a surface of 2 % of the frame that never wins the least entropy still
+  % shows there, while the scattered dips beside occlusion borders stay
+  % below. Each end, a mean over many pixels, is closer to its surface
+  % than a tail of the coarse estimates; the estimates decide an end only
+  % where they reach more than REACH beyond it (a surface that dips too
+  % thinly to count).
+  pair = dips(1:end - 1, 1) + dips(2:end, 1);
+  held = find(pair >= 0.015 * pixels);
+  if isempty(held)
+    return;
+  end
+  both = [held(1), held(end)];
+  ends = (dips(both, 1)' .* s(both) + dips(both + 1, 1)' .* s(both + 1) ...
+          + (s(2) - s(1)) * (dips(both, 2) + dips(both + 1, 2))') ./ pair(both)';
+  if isempty(lo) || lo >= ends(1) - reach
+    lo = ends(1);
+  end
+  if isempty(hi) || hi <= ends(2) + reach
+    hi = ends(2);
+  end
 end
 
 function [d, w] = least_entropy(E, s)
@@ -390,7 +478,7 @@ function [d, w] = least_entropy(E, s)
   end
 end
 
-function [d, w] = strip_estimates(source, C, k, s)
+function [d, w, dips] = strip_estimates(source, C, k, s)
   % coarse_estimates of shrink(source, C, k), made a strip of rows at a
   % time: an array of the whole shrunk light field would be new memory,
   % faulted in page by page, where strips below the allocator's threshold
@@ -398,7 +486,7 @@ function [d, w] = strip_estimates(source, C, k, s)
   % strip carries the rows its outer views reach at the largest shift, so
   % its inner rows get the bits the whole frame gives them.
   if k == 1
-    [d, w] = coarse_estimates(source, C, s);
+    [d, w, dips] = coarse_estimates(source, C, s);
     return;
   end
   rows = floor(size(source, 1) / C / k);
@@ -409,6 +497,7 @@ function [d, w] = strip_estimates(source, C, k, s)
   columns = pick(1, cols);
   D = zeros(rows, cols);
   W = zeros(rows, cols);
+  dips = zeros(numel(s), 2);
   for first = 1:height:rows
     last = min(first + height - 1, rows);
     top = max(1, first - reach);
@@ -417,6 +506,7 @@ function [d, w] = strip_estimates(source, C, k, s)
     [d, w] = least_entropy(E, s);
     D(first:last, :) = d(first - top + 1:last - top + 1, :);
     W(first:last, :) = w(first - top + 1:last - top + 1, :);
+    dips = dips + local_dips(E, s, first - top + 1, last - top + 1);
   end
   % In column order, as coarse_estimates gives them: the weights' sums
   % then round alike.

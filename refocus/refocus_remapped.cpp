@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "common/portable.h"
@@ -13,7 +14,9 @@
 #include "common/vector_paths.h"
 #include "refocus/refocus_paths.h"
 #include "refocus/refocus_column.h"
+#include "refocus/refocus_isa.h"
 #include "refocus/refocus_region.h"
+#include "refocus/tile_walker.h"
 
 struct RefocusScratch {
   RowTable table;
@@ -26,18 +29,134 @@ RefocusScratchPtr make_refocus_scratch() { return RefocusScratchPtr(new RefocusS
 
 namespace {
 
-// Loop order: tiles of rows, planes, tiles of columns, u, chunks of v,
-// columns, blocks of W rows, v. Every pixel still adds its values to its sum
-// in u-outer, v-inner order and forms each value by exactly the per-pixel
-// expressions, so no bit changes; only which pixel is worked on when moves.
-// The source column of a block position is first copied into a slot where
-// successive rows of one offset v lie next to each other (in the layout they
-// are C apart), so W rows of one v are one vector load, and the slot serves
-// the next column as its c0; the values of W rows are transposed back to
-// layout order. Three slots let a pair of columns with the same weights
-// share each weight product (refocus_column_group). Timings against the
-// literal loops and a plain copy: docs/PERFORMANCE.md.
-template <int W, int Side>
+// The whole-field kernel's columns: each source column a column reads is
+// first copied into one of three slots, where successive rows of one offset v
+// lie next to each other (in the layout they are C apart), so W rows of one v
+// are one vector load; a slot serves the next column as its c0. The values of
+// W rows are transposed back to layout order. Three slots let a pair of
+// columns with the same weights share each weight product
+// (refocus_column_group). Timings against the literal loops and a plain
+// copy: docs/PERFORMANCE.md.
+template <class Isa, int Side>
+struct SlotColumns {
+  static constexpr int W = Isa::lanes;
+  const Geometry& g;
+  RowTable& t;
+  const RefocusRegion& region;
+  const double* plane;  // the source plane
+  double* to_plane;     // its destination plane
+  double* slots;
+  double* sums;
+  int64_t r_at;  // the tile's first row among the region's
+  int64_t u = 0, b = 0, a_begin = 0;
+  int64_t held[3] = {-1, -1, -1};  // source column in each slot
+  bool sized = false;              // this chunk runs the copy of side Side
+
+  LF_INLINE void offsets(int64_t u_now, int64_t v_begin) {
+    u = u_now;
+    b = g.D + u;
+    if (t.v_begin != v_begin) {
+      t.v_begin = v_begin;
+      t.offset_count = std::min(t.chunk, g.D + 1 - v_begin);
+      build_row_table<W>(g, t);
+    }
+    a_begin = g.D + v_begin;
+    held[0] = held[1] = held[2] = -1;
+    sized = Side && t.offset_count == Side && g.C == Side;
+  }
+
+  LF_INLINE void fill(int e, int64_t column) {
+    if (held[e] == column) return;
+    held[e] = column;
+    fill_slot<W>(t, plane + (column * g.C + b) * g.height + a_begin, g.C, slots + e * kSlotEntries);
+  }
+  // The slot of a column, filled unless held; evicts the lowest column held
+  // other than `keep`, as columns only grow.
+  LF_INLINE const double* slot_for(int64_t column, int64_t keep) {
+    int e = -1;
+    for (int s = 0; s < 3; ++s)
+      if (held[s] == column) return slots + s * kSlotEntries;
+    for (int s = 0; s < 3; ++s)
+      if (held[s] != keep && (e < 0 || held[s] < held[e])) e = s;
+    fill(e, column);
+    return slots + e * kSlotEntries;
+  }
+  // Column c's job, its slots not yet chosen.
+  LF_INLINE ColumnJob<StoreValues> job(int64_t c_begin, int64_t c, int64_t* c0, int64_t* c1) const {
+    ColumnJob<StoreValues> job = column_job<StoreValues>(g, u, c, sums + (c - c_begin) * t.tile, c0, c1);
+    job.out.to = to_plane + ((c - region.c_begin) * g.C + b) * region.destination_height + r_at * g.C + a_begin;
+    return job;
+  }
+  // Column c asks for the column `ahead` after it: that one usually fills a
+  // slot with its c1 and writes beside this one; every line that holds a part
+  // of either (a range's last line, when the range starts inside a line, is
+  // the one its fill would otherwise wait for).
+  LF_INLINE void ask_ahead(ColumnJob<StoreValues>& job, int64_t c, int64_t ahead) const {
+    const bool last = c + ahead >= region.c_end;
+    const double pn = static_cast<double>(u) * g.neg_alpha + static_cast<double>(c + ahead);
+    const int64_t next = last ? 0 : clamp_index(std::floor(pn) + 1.0, g.cols);
+    if (!last && t.common)
+      lines_of(plane + (next * g.C + b) * g.height + t.common_first * g.C + a_begin,
+               (t.common_rows - 1) * g.C + t.offset_count, &job.next_source, &job.source_lines);
+    if (!last && region.prefetch_destination)
+      lines_of(job.out.to + ahead * g.C * region.destination_height, (t.row_count - 1) * g.C + t.offset_count,
+               &job.next_destination, &job.destination_lines);
+  }
+
+  LF_INLINE int64_t columns(int64_t c_begin, int64_t cl, int64_t m) {
+    const int64_t c = c_begin + cl;
+    ColumnJob<StoreValues> jobs[2];
+    int64_t c0, c1;
+    jobs[0] = job(c_begin, c, &c0, &c1);
+    // A pair of columns shares its weight products when their weights have
+    // the same bits (one binade of c + u * alpha) and they read three source
+    // columns in a row, unclamped. Only the copies of one block side have the
+    // pair kernel, and only where the instruction set pairs columns.
+    if constexpr (Side > 0 && Isa::paired_columns) {
+      int64_t d0, d1;
+      if (sized && cl + 1 < m && c1 == c0 + 1) {
+        jobs[1] = job(c_begin, c + 1, &d0, &d1);
+        const double w0[2] = {jobs[0].wc0, jobs[0].wc1}, w1[2] = {jobs[1].wc0, jobs[1].wc1};
+        if (std::memcmp(w0, w1, sizeof w0) == 0 && d0 == c1 && d1 == c0 + 2) {
+          ask_ahead(jobs[0], c, 2);
+          ask_ahead(jobs[1], c + 1, 2);
+          // The pair's slots run away from the one that holds c0, so that a
+          // pair's last column starts the next pair where it is.
+          const double* m0 = slots;
+          int64_t step = kSlotEntries;
+          if (held[2] == c0) {
+            m0 = slots + 2 * kSlotEntries;
+            step = -kSlotEntries;
+            fill(1, c0 + 1);
+            fill(0, c0 + 2);
+          } else {
+            fill(0, c0);
+            fill(1, c0 + 1);
+            fill(2, c0 + 2);
+          }
+          for (int e = 0; e < 2; ++e) {
+            jobs[e].m0 = m0 + e * step;
+            jobs[e].m1 = m0 + (e + 1) * step;
+          }
+          refocus_column_group<W, Side, 2, StoreValues>(g, t, jobs);
+          return 2;
+        }
+      }
+    }
+    ask_ahead(jobs[0], c, 1);
+    jobs[0].m0 = slot_for(c0, c1);
+    jobs[0].m1 = slot_for(c1, c0);
+    if (sized)
+      refocus_column<W, Side, StoreValues>(g, t, jobs[0]);
+    else
+      refocus_column<W, 0, StoreValues>(g, t, jobs[0]);
+    return 1;
+  }
+};
+
+// Loop order: tiles of rows, planes, then the tile walk (walk_tile) over
+// slots filled column by column.
+template <class Isa, int Side>
 LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t cols_in, uint16_t rows_in,
                                    uint16_t angular_size, uint16_t angular_radius, double alpha,
                                    const RefocusRegion& region, RowTable& t, double* slots, double* sums) {
@@ -50,10 +169,7 @@ LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t co
   g.plane_size = g.height * g.cols * g.C;
   g.neg_alpha = negated(alpha);
   if (region.r_end <= region.r_begin || region.c_end <= region.c_begin) return;
-  const double block = static_cast<double>(static_cast<int32_t>(g.C * g.C));
   const int64_t offsets = 2 * g.D + 1;
-  double* LF_RESTRICT destination = region.destination;
-  double* LF_RESTRICT image = region.image;
 
   if (offsets * kMinTile <= kEntries) {
     t.chunk = offsets;
@@ -63,132 +179,16 @@ LF_INLINE void refocus_region_body(const double* LF_RESTRICT source, uint16_t co
     t.tile = kMinTile;
   }
   t.slot_stride = t.tile + t.tile / 4;
-  const int64_t col_tile = kSumEntries / t.tile;
 
   for (t.r_begin = region.r_begin; t.r_begin < region.r_end; t.r_begin += t.tile) {
-    const int64_t n = t.row_count = std::min(t.tile, region.r_end - t.r_begin);
-    const int64_t r_at = t.r_begin - region.r_begin;
+    t.row_count = std::min(t.tile, region.r_end - t.r_begin);
+    const TileRows rows{t.r_begin - region.r_begin, t.row_count, t.tile};
     t.v_begin = INT64_MIN;
     for (int64_t k = region.k_begin; k < region.k_end; ++k) {
-      const double* plane = source + k * g.plane_size;
-      double* to_plane = destination + (k - region.k_begin) * region.destination_plane;
-      for (int64_t c_begin = region.c_begin; c_begin < region.c_end; c_begin += col_tile) {
-        const int64_t m = std::min(col_tile, region.c_end - c_begin);
-        std::fill(sums, sums + m * t.tile, 0.0);
-        for (int64_t u = -g.D; u <= g.D; ++u) {
-          const int64_t b = g.D + u;
-          for (int64_t v_begin = -g.D; v_begin <= g.D; v_begin += t.chunk) {
-            if (t.v_begin != v_begin) {
-              t.v_begin = v_begin;
-              t.offset_count = std::min(t.chunk, g.D + 1 - v_begin);
-              build_row_table<W>(g, t);
-            }
-            const int64_t a_begin = g.D + v_begin;
-            int64_t held[3] = {-1, -1, -1};  // source column in each slot
-            const auto fill = [&](int e, int64_t column) {
-              if (held[e] == column) return;
-              held[e] = column;
-              fill_slot<W>(t, plane + (column * g.C + b) * g.height + a_begin, g.C, slots + e * kSlotEntries);
-            };
-            // The slot of a column, filled unless held; evicts the lowest
-            // column held other than `keep`, as columns only grow.
-            const auto slot_for = [&](int64_t column, int64_t keep) -> const double* {
-              int e = -1;
-              for (int s = 0; s < 3; ++s)
-                if (held[s] == column) return slots + s * kSlotEntries;
-              for (int s = 0; s < 3; ++s)
-                if (held[s] != keep && (e < 0 || held[s] < held[e])) e = s;
-              fill(e, column);
-              return slots + e * kSlotEntries;
-            };
-            // Column c's job, its slots not yet chosen.
-            const auto column_job = [&](int64_t c, int64_t* c0, int64_t* c1) {
-              ColumnJob<StoreValues> job;
-              column_terms(g, u, c, &job.wc0, &job.wc1, c0, c1);
-              job.sum = sums + (c - c_begin) * t.tile;
-              job.out.to = to_plane + ((c - region.c_begin) * g.C + b) * region.destination_height + r_at * g.C +
-                           a_begin;
-              return job;
-            };
-            // Column c asks for the column `ahead` after it: that one usually
-            // fills a slot with its c1 and writes beside this one; every line
-            // that holds a part of either (a range's last line, when the range
-            // starts inside a line, is the one its fill would otherwise wait
-            // for).
-            const auto ask_ahead = [&](ColumnJob<StoreValues>& job, int64_t c, int64_t ahead) {
-              const bool last = c + ahead >= region.c_end;
-              const double pn = static_cast<double>(u) * g.neg_alpha + static_cast<double>(c + ahead);
-              const int64_t next = last ? 0 : clamp_index(std::floor(pn) + 1.0, g.cols);
-              job.next_source = job.next_destination = 0;
-              job.source_lines = job.destination_lines = 0;
-              if (!last && t.common)
-                lines_of(plane + (next * g.C + b) * g.height + t.common_first * g.C + a_begin, (t.common_rows - 1) * g.C + t.offset_count,
-                         &job.next_source, &job.source_lines);
-              if (!last && region.prefetch_destination)
-                lines_of(job.out.to + ahead * g.C * region.destination_height, (n - 1) * g.C + t.offset_count,
-                         &job.next_destination, &job.destination_lines);
-            };
-            const bool sized = Side && t.offset_count == Side && g.C == Side;
-            for (int64_t cl = 0; cl < m;) {
-              const int64_t c = c_begin + cl;
-              ColumnJob<StoreValues> jobs[2];
-              int64_t c0, c1;
-              jobs[0] = column_job(c, &c0, &c1);
-              // A pair of columns shares its weight products when their
-              // weights have the same bits (one binade of c + u * alpha) and
-              // they read three source columns in a row, unclamped. Only the
-              // copies of one block side have the pair kernel, and only with
-              // vectors of four: with two (SSE2) it ran slower, although it
-              // took fewer instructions.
-              if constexpr (Side > 0 && W == 4) {
-                int64_t d0, d1;
-                if (sized && cl + 1 < m && c1 == c0 + 1) {
-                  jobs[1] = column_job(c + 1, &d0, &d1);
-                  const double w0[2] = {jobs[0].wc0, jobs[0].wc1}, w1[2] = {jobs[1].wc0, jobs[1].wc1};
-                  if (std::memcmp(w0, w1, sizeof w0) == 0 && d0 == c1 && d1 == c0 + 2) {
-                    ask_ahead(jobs[0], c, 2);
-                    ask_ahead(jobs[1], c + 1, 2);
-                    // The pair's slots run away from the one that holds c0, so
-                    // that a pair's last column starts the next pair where it is.
-                    const double* m0 = slots;
-                    int64_t step = kSlotEntries;
-                    if (held[2] == c0) {
-                      m0 = slots + 2 * kSlotEntries;
-                      step = -kSlotEntries;
-                      fill(1, c0 + 1);
-                      fill(0, c0 + 2);
-                    } else {
-                      fill(0, c0);
-                      fill(1, c0 + 1);
-                      fill(2, c0 + 2);
-                    }
-                    for (int e = 0; e < 2; ++e) {
-                      jobs[e].m0 = m0 + e * step;
-                      jobs[e].m1 = m0 + (e + 1) * step;
-                    }
-                    refocus_column_group<W, Side, 2, StoreValues>(g, t, jobs);
-                    cl += 2;
-                    continue;
-                  }
-                }
-              }
-              ask_ahead(jobs[0], c, 1);
-              jobs[0].m0 = slot_for(c0, c1);
-              jobs[0].m1 = slot_for(c1, c0);
-              if (sized)
-                refocus_column<W, Side, StoreValues>(g, t, jobs[0]);
-              else
-                refocus_column<W, 0, StoreValues>(g, t, jobs[0]);
-              ++cl;
-            }
-          }
-        }
-        double* image_plane = image + (k - region.k_begin) * region.image_plane;
-        for (int64_t cl = 0; cl < m; ++cl)
-          for (int64_t i = 0; i < n; ++i)
-            image_plane[(r_at + i) + (c_begin + cl - region.c_begin) * region.image_rows] =
-                sums[cl * t.tile + i] / block;
-      }
+      SlotColumns<Isa, Side> columns{g, t, region, source + k * g.plane_size,
+                                   region.destination + (k - region.k_begin) * region.destination_plane,
+                                   slots, sums, rows.r_at};
+      walk_tile(g, region, rows, t.chunk, sums, region.image + (k - region.k_begin) * region.image_plane, columns);
     }
   }
 }
@@ -215,66 +215,78 @@ RefocusRegion whole_field(double* destination, double* image, int64_t rows, int6
 // compiler knows no stored value can alias (in memory it is given, GCC
 // reloads from them after stores: about a sixth more instructions on AVX2);
 // or, Given, the caller's (RefocusRegion::scratch).
-template <int W, int Side, bool Given>
+template <class Isa, int Side, bool Given>
 LF_INLINE void refocus_region_with(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
                                    uint16_t angular_radius, double alpha, const RefocusRegion& region) {
   if constexpr (Given) {
     RefocusScratch& s = *region.scratch;
-    refocus_region_body<W, Side>(source, cols, rows, angular_size, angular_radius, alpha, region, s.table, s.slots,
-                               s.sums);
+    refocus_region_body<Isa, Side>(source, cols, rows, angular_size, angular_radius, alpha, region, s.table, s.slots,
+                                   s.sums);
   } else {
     RowTable table;
     double slots[3 * kSlotEntries];
     double sums[kSumEntries];
-    refocus_region_body<W, Side>(source, cols, rows, angular_size, angular_radius, alpha, region, table, slots, sums);
+    refocus_region_body<Isa, Side>(source, cols, rows, angular_size, angular_radius, alpha, region, table, slots,
+                                   sums);
   }
 }
 
-// Two doubles a vector: SSE2, NEON, or plain C++ where there are no vectors.
-template <int Side, bool Given>
-void refocus_pairs(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
-                   uint16_t angular_radius, double alpha, const RefocusRegion& region) {
-  refocus_region_with<2, Side, Given>(source, cols, rows, angular_size, angular_radius, alpha, region);
-}
+using RegionKernel = void (*)(const double*, uint16_t, uint16_t, uint16_t, uint16_t, double, const RefocusRegion&);
 
-#if LF_X86_PATHS
-template <int Side, bool Given>
-LF_TARGET("avx2") void refocus_avx2(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
-                                    uint16_t angular_radius, double alpha, const RefocusRegion& region) {
-  refocus_region_with<4, Side, Given>(source, cols, rows, angular_size, angular_radius, alpha, region);
-}
-#endif
-
-using Kernel = void (*)(const double*, uint16_t, uint16_t, uint16_t, uint16_t, double, const RefocusRegion&);
-
-// The kernels of one copy, per path (null: not compiled).
-struct Copy {
-  int side;  // 0: any size
-  Kernel pairs, avx2;
+// One instruction set's region kernels: a copy per block side (side_copy),
+// and one for working memory the caller gives (the sweep's tiles that no
+// window serves, on threads with small stacks: rare, so one copy serves
+// every side).
+struct RefocusKernels {
+  RegionKernel sides[kSideCopies];
+  RegionKernel given_memory;
 };
-template <int Side, bool Given = false> constexpr Copy copy_of() {
-#if LF_X86_PATHS
-  return {Side, refocus_pairs<Side, Given>, refocus_avx2<Side, Given>};
-#else
-  return {Side, refocus_pairs<Side, Given>, nullptr};
-#endif
-}
-// The block sides of the usual camera arrays and plenoptic captures, with
-// every offset of a block visited (C = 2D + 1), have their own copies.
-constexpr Copy kSideCopies[] = {copy_of<5>(),  copy_of<7>(),  copy_of<9>(),
-                                copy_of<11>(), copy_of<13>(), copy_of<15>()};
-constexpr Copy kGeneralCopy = copy_of<0>();
-// Calls that bring their working memory (the sweep's tiles that no window
-// serves, on threads with small stacks) are rare: one copy serves them all.
-constexpr Copy kGivenMemoryCopy = copy_of<0, true>();
 
-// The one dispatch point of the refocus kernel.
-Kernel kernel_for(VectorPath path, uint16_t angular_size, uint16_t angular_radius, bool given_memory) {
-  Copy copy = given_memory ? kGivenMemoryCopy : kGeneralCopy;
-  if (!given_memory)
-    for (const Copy& c : kSideCopies)
-      if (angular_size == c.side && angular_size == 2 * angular_radius + 1) copy = c;
-  return path == VectorPath::avx2 && copy.avx2 ? copy.avx2 : copy.pairs;
+template <class Copies, size_t... E> constexpr RefocusKernels region_table(std::index_sequence<E...>) {
+  return {{Copies::template region<kBlockSides[E], false>..., Copies::template region<0, false>},
+          Copies::template region<0, true>};
+}
+template <class Copies> constexpr RefocusKernels region_table() {
+  return region_table<Copies>(std::make_index_sequence<kSideCopies - 1>());
+}
+
+}  // namespace
+
+namespace isa_baseline {
+struct RegionCopies {
+  template <int Side, bool Given>
+  static void region(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
+                     uint16_t angular_radius, double alpha, const RefocusRegion& region) {
+    refocus_region_with<RefocusTraits, Side, Given>(source, cols, rows, angular_size, angular_radius, alpha, region);
+  }
+};
+constexpr RefocusKernels kRefocus = region_table<RegionCopies>();
+}  // namespace isa_baseline
+
+#if LF_X86_PATHS
+namespace isa_avx2 {
+struct RegionCopies {
+  template <int Side, bool Given>
+  static LF_TARGET("avx2") void region(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
+                                       uint16_t angular_radius, double alpha, const RefocusRegion& region) {
+    refocus_region_with<RefocusTraits, Side, Given>(source, cols, rows, angular_size, angular_radius, alpha, region);
+  }
+};
+constexpr RefocusKernels kRefocus = region_table<RegionCopies>();
+}  // namespace isa_avx2
+#endif
+
+namespace {
+
+// The one dispatch point of the region kernel.
+RegionKernel region_kernel(VectorPath path, uint16_t angular_size, uint16_t angular_radius, bool given_memory) {
+#if LF_X86_PATHS
+  const RefocusKernels& kernels = refocus_table(path, isa_baseline::kRefocus, &isa_avx2::kRefocus);
+#else
+  const RefocusKernels& kernels = refocus_table<RefocusKernels>(path, isa_baseline::kRefocus, nullptr);
+#endif
+  if (given_memory) return kernels.given_memory;
+  return kernels.sides[angular_size == 2 * angular_radius + 1 ? side_copy(angular_size) : kSideCopies - 1];
 }
 
 }  // namespace
@@ -290,11 +302,7 @@ bool refocus_has_path(VectorPath path) {
   return false;
 }
 
-VectorPath refocus_best_path() {
-  for (VectorPath path : {VectorPath::avx2, VectorPath::sse2, VectorPath::neon})
-    if (refocus_has_path(path) && path_available(path)) return path;
-  return VectorPath::portable;
-}
+VectorPath refocus_best_path() { return best_path({VectorPath::sse2, VectorPath::neon, VectorPath::avx2}); }
 
 void refocus_remapped(const double* source, double* destination, double* image, uint16_t cols, uint16_t rows,
                       uint16_t angular_size, uint16_t angular_radius, double alpha, VectorPath path) {
@@ -304,6 +312,6 @@ void refocus_remapped(const double* source, double* destination, double* image, 
 
 void refocus_region(const double* source, uint16_t cols, uint16_t rows, uint16_t angular_size,
                     uint16_t angular_radius, double alpha, const RefocusRegion& region, VectorPath path) {
-  kernel_for(path, angular_size, angular_radius, region.scratch != nullptr)(source, cols, rows, angular_size,
-                                                                            angular_radius, alpha, region);
+  region_kernel(path, angular_size, angular_radius, region.scratch != nullptr)(source, cols, rows, angular_size,
+                                                                               angular_radius, alpha, region);
 }

@@ -33,16 +33,6 @@
 
 namespace {
 
-// The kernels' own paths for one vector path: the entropy engine has every
-// path; the refocus kernel's widest that the path's instruction set covers.
-struct KernelPaths {
-  VectorPath refocus, entropy;
-};
-
-KernelPaths kernel_paths(VectorPath path) {
-  return {refocus_path_for(path), path};
-}
-
 // Shifts per work item, at most: the window splits an item's shifts into runs
 // whose copy of the source stays in cache, so long items read the source
 // around a tile fewer times; the tiles alone give the threads enough items.
@@ -53,7 +43,7 @@ constexpr int64_t kTileRows = 64;
 constexpr int64_t kTileBytes = 300 * 1024;
 
 struct Sweep {
-  KernelPaths paths;
+  VectorPath path;  // of every kernel: each runs the widest it has that the path covers
   const double* source;
   int64_t rows, cols, C, D, n;
   const double* shifts;
@@ -135,7 +125,7 @@ void refocus_tile_plane(const Sweep& w, Workspace& ws, int64_t s, int64_t planne
     ws.window->refocus(s - planned, region);
   else
     refocus_region(w.source, static_cast<uint16_t>(w.cols), static_cast<uint16_t>(w.rows), static_cast<uint16_t>(w.C),
-                   static_cast<uint16_t>(w.D), w.shifts[s], region, w.paths.refocus);
+                   static_cast<uint16_t>(w.D), w.shifts[s], region, w.path);
 }
 
 // One tile at shifts first .. last - 1, plane by plane, so that the source
@@ -168,7 +158,7 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
       if (windowed && ws.lanes > 0 && ws.window->binnable(s - planned)) {
         ws.window->refocus_bins(s - planned, tile_region(w, ws, s, k, r_begin, c_begin, nr, nc), ws.bins,
                                 binned_layout(ws.lanes, nr, C));
-        binned_entropy(w.paths.entropy, ws.bins, nr, nc, C, w.terms, map, updates[k]);
+        binned_entropy(w.path, ws.bins, nr, nc, C, w.terms, map, updates[k]);
         continue;
       }
       refocus_tile_plane(w, ws, s, planned, windowed, k, r_begin, c_begin, nr, nc);
@@ -177,7 +167,7 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
       // for a shift that failed in an earlier plane, whose later planes may
       // still hold a bad sample at an earlier pixel.
       const bool clean = !failed[s - first] &&
-                         plane_entropy(w.paths.entropy, BinRule::rounded, ws.buffer.data(), nr, nc, C, w.terms, map,
+                         plane_entropy(w.path, BinRule::rounded, ws.buffer.data(), nr, nc, C, w.terms, map,
                                        updates[k], ws.entropy_scratch);
       if (clean) continue;
       // The tile's plane is a one-plane field of its own.
@@ -220,7 +210,7 @@ SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, in
   if (rows <= 0 || cols <= 0 || n <= 0) return {-1, 0, 0.0};
   // Large: the entropy terms' table.
   auto w = std::make_unique<Sweep>();
-  w->paths = kernel_paths(path);
+  w->path = path;
   w->source = source;
   w->rows = rows;
   w->cols = cols;
@@ -254,7 +244,7 @@ SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, in
     if (!images) ws.image.resize(static_cast<size_t>(tile_pixels));
     ws.map.resize(static_cast<size_t>(tile_pixels * kShiftsPerItem));
     ws.window = std::make_unique<RefocusWindow>(path, rows, cols, angular_size, w->tile_rows, kShiftsPerItem);
-    ws.lanes = binned_lanes(w->paths.entropy, angular_size);
+    ws.lanes = binned_lanes(w->path, angular_size);
     if (ws.lanes % ws.window->bin_width() != 0) ws.lanes = 0;
     if (ws.lanes > 0) {
       const int64_t groups = (w->tile_rows + ws.lanes - 1) / ws.lanes;

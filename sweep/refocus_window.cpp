@@ -6,16 +6,24 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "common/portable.h"
 #include "refocus/refocus_column.h"
+#include "refocus/refocus_isa.h"
+#include "refocus/refocus_paths.h"
+#include "refocus/tile_walker.h"
 #include "sweep/bin_writer.h"
 
 // The window: where each offset's rows and each u's columns sit in the copy,
 // and one row table per planned shift.
+namespace {
+struct WindowKernels;
+}
 struct RefocusWindowState {
-  VectorPath path;
+  const WindowKernels* kernels;  // of the path, chosen once
+  int side;                      // the copy of the kernels for this C (side_copy)
   Geometry g;
   int64_t count;  // planned shifts
   int64_t r_begin, r_end, c_begin, c_end;
@@ -92,133 +100,177 @@ template <int W> LF_INLINE void window_fill(RefocusWindowState& w, const double*
   }
 }
 
-// refocus_region_body with the slots taken from the copy and the row table
-// of the shift; into the region's destination, or with RoundedBins into
-// `bins` as refocus_bins describes. MaxGroup: the most columns that share
-// weight products (4 or 8), when binning.
-template <int W, int Side, class Sink, int MaxGroup = 4>
-LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const RefocusRegion& region, uint8_t* bins,
-                              const BinnedLayout* layout) {
-  constexpr bool kBins = Sink::kBins;
-  Geometry g = w.g;
-  const double alpha = w.shifts[size_t(i)];
-  g.neg_alpha = negated(alpha);
-  const RowTable& t = w.tables[size_t(i)];
-  const double block = static_cast<double>(static_cast<int32_t>(g.C * g.C));
-  const int64_t n = t.row_count, slot = g.C * t.slot_stride;
-  const int64_t col_tile = kSumEntries / n;
-  double sums[kSumEntries];
-  for (int64_t c_begin = region.c_begin; c_begin < region.c_end; c_begin += col_tile) {
-    const int64_t m = std::min(col_tile, region.c_end - c_begin);
-    std::fill(sums, sums + m * n, 0.0);
-    for (int64_t u = -g.D; u <= g.D; ++u) {
-      const int64_t b = g.D + u;
-      const double* held = w.copy.data() + (w.col_at[size_t(b)] - w.col_lo[size_t(b)]) * slot;
-      const auto column_job = [&](int64_t cl) {
-        const int64_t c = c_begin + cl;
-        ColumnJob<Sink> job;
-        int64_t c0, c1;
-        column_terms(g, u, c, &job.wc0, &job.wc1, &c0, &c1);
-        job.m0 = held + c0 * slot;
-        job.m1 = held + c1 * slot;
-        job.sum = sums + cl * n;
-        if constexpr (kBins)
-          job.out = {bins + layout->pixel(0, c - region.c_begin) + layout->sample(b), *layout};
-        else
-          job.out.to = region.destination + ((c - region.c_begin) * g.C + b) * region.destination_height;
-        job.next_source = job.next_destination = 0;
-        job.source_lines = job.destination_lines = 0;
-        return job;
-      };
-      for (int64_t cl = 0; cl < m;) {
-        ColumnJob<Sink> jobs[MaxGroup];
-        jobs[0] = column_job(cl);
-        // Neighbouring columns in one binade of c + u * alpha have weights of
-        // the same bits; a group also needs source slots that follow one another.
-        const double weights[2] = {jobs[0].wc0, jobs[0].wc1};
-        int same = 1;
-        if (kBins && jobs[0].m1 - jobs[0].m0 == slot)
-          for (; same < MaxGroup && cl + same < m; ++same) {
-            jobs[same] = column_job(cl + same);
-            const double next[2] = {jobs[same].wc0, jobs[same].wc1};
-            if (std::memcmp(weights, next, sizeof weights) != 0 || jobs[same].m0 - jobs[0].m0 != same * slot ||
-                jobs[same].m1 - jobs[same].m0 != slot)
-              break;
-          }
-        // A copy of side Side serves only blocks of that side (window_copy).
-        if constexpr (kBins) {
-          if (MaxGroup == 8 && same == 8) {
-            refocus_column_group<W, Side, MaxGroup, Sink>(g, t, jobs);
-          } else if (same >= 4) {
-            same = 4;
-            refocus_column_group<W, Side, 4, Sink>(g, t, jobs);
-          } else if (same >= 2) {
-            same = 2;
-            refocus_column_group<W, Side, 2, Sink>(g, t, jobs);
-          }
-        }
-        if (same == 1) refocus_column<W, Side, Sink>(g, t, jobs[0]);
-        cl += same;
+// The window's columns: their source slots lie in the copy, one after
+// another for each u, made once per plane for every shift; values go to the
+// region's destination, or with RoundedBins to `bins` as refocus_bins
+// describes.
+template <class Isa, int Side, class Sink>
+struct CopiedColumns {
+  static constexpr int W = Isa::lanes;
+  // The most columns binned from one weight product.
+  static constexpr int MaxGroup = Isa::binned_group;
+  const RefocusWindowState& w;
+  const Geometry& g;
+  const RowTable& t;
+  const RefocusRegion& region;
+  uint8_t* bins;
+  const BinnedLayout* layout;
+  double* sums;
+  int64_t slot;         // entries of one column's slot
+  int64_t u = 0, b = 0;
+  const double* held = nullptr;  // where column 0's slot would lie at this u
+
+  LF_INLINE void offsets(int64_t u_now, int64_t) {
+    u = u_now;
+    b = g.D + u;
+    held = w.copy.data() + (w.col_at[size_t(b)] - w.col_lo[size_t(b)]) * slot;
+  }
+
+  LF_INLINE ColumnJob<Sink> job(int64_t c_begin, int64_t cl) const {
+    const int64_t c = c_begin + cl;
+    int64_t c0, c1;
+    ColumnJob<Sink> job = column_job<Sink>(g, u, c, sums + cl * t.row_count, &c0, &c1);
+    job.m0 = held + c0 * slot;
+    job.m1 = held + c1 * slot;
+    if constexpr (Sink::kBins)
+      job.out = {bins + layout->pixel(0, c - region.c_begin) + layout->sample(b), *layout};
+    else
+      job.out.to = region.destination + ((c - region.c_begin) * g.C + b) * region.destination_height;
+    return job;
+  }
+
+  LF_INLINE int64_t columns(int64_t c_begin, int64_t cl, int64_t m) const {
+    ColumnJob<Sink> jobs[MaxGroup];
+    jobs[0] = job(c_begin, cl);
+    // Neighbouring columns in one binade of c + u * alpha have weights of
+    // the same bits; a group also needs source slots that follow one another.
+    const double weights[2] = {jobs[0].wc0, jobs[0].wc1};
+    int same = 1;
+    if (Sink::kBins && jobs[0].m1 - jobs[0].m0 == slot)
+      for (; same < MaxGroup && cl + same < m; ++same) {
+        jobs[same] = job(c_begin, cl + same);
+        const double next[2] = {jobs[same].wc0, jobs[same].wc1};
+        if (std::memcmp(weights, next, sizeof weights) != 0 || jobs[same].m0 - jobs[0].m0 != same * slot ||
+            jobs[same].m1 - jobs[same].m0 != slot)
+          break;
+      }
+    // A copy of side Side serves only blocks of that side (side_copy).
+    if constexpr (Sink::kBins) {
+      if (same == MaxGroup) {
+        refocus_column_group<W, Side, MaxGroup, Sink>(g, t, jobs);
+      } else if (same >= 4) {
+        same = 4;
+        refocus_column_group<W, Side, 4, Sink>(g, t, jobs);
+      } else if (same >= 2) {
+        same = 2;
+        refocus_column_group<W, Side, 2, Sink>(g, t, jobs);
       }
     }
-    for (int64_t cl = 0; cl < m; ++cl)
-      for (int64_t r = 0; r < n; ++r)
-        region.image[r + (c_begin + cl - region.c_begin) * region.image_rows] = sums[cl * n + r] / block;
+    if (same == 1) refocus_column<W, Side, Sink>(g, t, jobs[0]);
+    return same;
   }
-}
-
-template <int Side, class Sink>
-void window_refocus_baseline(const RefocusWindowState& w, int64_t i, const RefocusRegion& region, uint8_t* bins,
-                             const BinnedLayout* layout) {
-  window_refocus<2, Side, Sink>(w, i, region, bins, layout);
-}
-void window_fill_baseline(RefocusWindowState& w, const double* source, int64_t k) { window_fill<2>(w, source, k); }
-#if LF_X86_PATHS
-template <int Side, class Sink>
-LF_TARGET("avx2") void window_refocus_avx2(const RefocusWindowState& w, int64_t i, const RefocusRegion& region,
-                                           uint8_t* bins, const BinnedLayout* layout) {
-  window_refocus<4, Side, Sink>(w, i, region, bins, layout);
-}
-LF_TARGET("avx2") void window_fill_avx2(RefocusWindowState& w, const double* source, int64_t k) {
-  window_fill<4>(w, source, k);
-}
-// The same vectors of four, with the 32 registers AVX-512 gives them: the
-// binning kernel keeps its weights, sums and values in registers for up to
-// eight columns at a time.
-template <int Side>
-LF_TARGET("avx2,avx512f,avx512vl") void window_refocus_avx512_bins(const RefocusWindowState& w, int64_t i,
-                                                                  const RefocusRegion& region, uint8_t* bins,
-                                                                  const BinnedLayout* layout) {
-  window_refocus<4, Side, RoundedBins, 8>(w, i, region, bins, layout);
-}
-#endif
-
-using WindowKernel = void (*)(const RefocusWindowState&, int64_t, const RefocusRegion&, uint8_t*,
-                              const BinnedLayout*);
-// The kernels of one copy: values or bins, per path (null: not compiled).
-struct WindowCopy {
-  int side;  // 0: any size
-  WindowKernel baseline, avx2, baseline_bins, avx2_bins, avx512_bins;
 };
-template <int Side> constexpr WindowCopy window_copy_of() {
+
+// The tile walk over the copy, with the row table of shift i: every offset
+// in one chunk, the tile's rows in one tile of rows.
+template <class Isa, int Side, class Sink>
+LF_INLINE void window_refocus(const RefocusWindowState& w, int64_t i, const RefocusRegion& region, uint8_t* bins,
+                              const BinnedLayout* layout) {
+  Geometry g = w.g;
+  g.neg_alpha = negated(w.shifts[size_t(i)]);
+  const RowTable& t = w.tables[size_t(i)];
+  double sums[kSumEntries];
+  CopiedColumns<Isa, Side, Sink> columns{w, g, t, region, bins, layout, sums, g.C * t.slot_stride};
+  walk_tile(g, region, TileRows{0, t.row_count, t.row_count}, g.C, sums, region.image, columns);
+}
+
+using WindowRefocus = void (*)(const RefocusWindowState&, int64_t, const RefocusRegion&, uint8_t*,
+                               const BinnedLayout*);
+
+// One instruction set's window kernels: a copy per block side (side_copy),
+// values or bins.
+struct WindowKernels {
+  int64_t lanes;  // bins are written for groups of this many rows (bin_width)
+  void (*tables)(RefocusWindowState&);
+  void (*fill)(RefocusWindowState&, const double*, int64_t);
+  WindowRefocus values[kSideCopies], bins[kSideCopies];
+};
+
+template <class Isa, class Copies, size_t... E> constexpr WindowKernels window_table(std::index_sequence<E...>) {
+  return {Isa::lanes,
+          window_tables<Isa::lanes>,
+          Copies::fill,
+          {Copies::template refocus<kBlockSides[E], StoreValues>..., Copies::template refocus<0, StoreValues>},
+          {Copies::template refocus<kBlockSides[E], RoundedBins>..., Copies::template refocus<0, RoundedBins>}};
+}
+template <class Isa, class Copies> constexpr WindowKernels window_table() {
+  return window_table<Isa, Copies>(std::make_index_sequence<kSideCopies - 1>());
+}
+
+}  // namespace
+
+namespace isa_baseline {
+struct WindowCopies {
+  template <int Side, class Sink>
+  static void refocus(const RefocusWindowState& w, int64_t i, const RefocusRegion& region, uint8_t* bins,
+                      const BinnedLayout* layout) {
+    window_refocus<RefocusTraits, Side, Sink>(w, i, region, bins, layout);
+  }
+  static void fill(RefocusWindowState& w, const double* source, int64_t k) {
+    window_fill<RefocusTraits::lanes>(w, source, k);
+  }
+};
+constexpr WindowKernels kWindow = window_table<RefocusTraits, WindowCopies>();
+}  // namespace isa_baseline
+
 #if LF_X86_PATHS
-  return {Side,
-          window_refocus_baseline<Side, StoreValues>,
-          window_refocus_avx2<Side, StoreValues>,
-          window_refocus_baseline<Side, RoundedBins>,
-          window_refocus_avx2<Side, RoundedBins>,
-          window_refocus_avx512_bins<Side>};
+namespace isa_avx2 {
+struct WindowCopies {
+  template <int Side, class Sink>
+  static LF_TARGET("avx2") void refocus(const RefocusWindowState& w, int64_t i, const RefocusRegion& region,
+                                        uint8_t* bins, const BinnedLayout* layout) {
+    window_refocus<RefocusTraits, Side, Sink>(w, i, region, bins, layout);
+  }
+  static LF_TARGET("avx2") void fill(RefocusWindowState& w, const double* source, int64_t k) {
+    window_fill<RefocusTraits::lanes>(w, source, k);
+  }
+};
+constexpr WindowKernels kWindow = window_table<RefocusTraits, WindowCopies>();
+}  // namespace isa_avx2
+
+// AVX-512 only bins: the binning kernel keeps its weights, sums and values
+// in its 32 registers for up to eight columns at a time; everything else is
+// what refocus_table gives the avx512 path.
+namespace isa_avx512 {
+struct WindowCopies {
+  template <int Side>
+  static LF_TARGET("avx2,avx512f,avx512vl") void bins(const RefocusWindowState& w, int64_t i,
+                                                     const RefocusRegion& region, uint8_t* bins,
+                                                     const BinnedLayout* layout) {
+    window_refocus<RefocusTraits, Side, RoundedBins>(w, i, region, bins, layout);
+  }
+};
+template <size_t... E> constexpr WindowKernels window_table(std::index_sequence<E...>) {
+  WindowKernels kernels = refocus_table(VectorPath::avx512, isa_baseline::kWindow, &isa_avx2::kWindow);
+  const WindowRefocus bins[] = {WindowCopies::bins<kBlockSides[E]>..., WindowCopies::bins<0>};
+  for (int e = 0; e < kSideCopies; ++e) kernels.bins[e] = bins[e];
+  return kernels;
+}
+constexpr WindowKernels kWindow = window_table(std::make_index_sequence<kSideCopies - 1>());
+}  // namespace isa_avx512
+#endif
+
+namespace {
+
+// The one dispatch point of the window's kernels.
+const WindowKernels& window_kernels(VectorPath path) {
+#if LF_X86_PATHS
+  if (path == VectorPath::avx512) return isa_avx512::kWindow;
+  return refocus_table(path, isa_baseline::kWindow, &isa_avx2::kWindow);
 #else
-  return {Side, window_refocus_baseline<Side, StoreValues>, nullptr, window_refocus_baseline<Side, RoundedBins>, nullptr,
-          nullptr};
+  return refocus_table<WindowKernels>(path, isa_baseline::kWindow, nullptr);
 #endif
 }
-// The block sides the region kernel has copies for.
-constexpr WindowCopy kWindowCopies[] = {window_copy_of<5>(),  window_copy_of<7>(),  window_copy_of<9>(),
-                                        window_copy_of<11>(), window_copy_of<13>(), window_copy_of<15>()};
-constexpr WindowCopy kGeneralWindowCopy = window_copy_of<0>();
-
-bool wide(VectorPath path) { return LF_X86_PATHS && refocus_path_for(path) == VectorPath::avx2; }
 
 }  // namespace
 
@@ -226,7 +278,8 @@ RefocusWindow::RefocusWindow(VectorPath path, int64_t rows, int64_t cols, int64_
                              int64_t max_shifts)
     : state_(new RefocusWindowState) {
   RefocusWindowState& w = *state_;
-  w.path = path;
+  w.kernels = &window_kernels(path);
+  w.side = side_copy(angular_size);
   w.g.rows = rows;
   w.g.cols = cols;
   w.g.C = angular_size;
@@ -348,10 +401,7 @@ int64_t RefocusWindow::plan(int64_t r_begin, int64_t r_end, int64_t c_begin, int
     w.col_at[size_t(b) + 1] = w.col_at[size_t(b)] + col_to[b] - col_from[b] + 1;
   }
   if (!same) {
-    if (wide(w.path))
-      window_tables<4>(w);
-    else
-      window_tables<2>(w);
+    w.kernels->tables(w);
     w.tables_made = true;
     w.tables_r_begin = r_begin;
     w.tables_r_end = r_end;
@@ -360,32 +410,14 @@ int64_t RefocusWindow::plan(int64_t r_begin, int64_t r_end, int64_t c_begin, int
   return served;
 }
 
-void RefocusWindow::fill(const double* source, int64_t k) {
-  RefocusWindowState& w = *state_;
-#if LF_X86_PATHS
-  if (wide(w.path)) return window_fill_avx2(w, source, k);
-#endif
-  window_fill_baseline(w, source, k);
-}
-
-namespace {
-
-WindowCopy window_copy(const RefocusWindowState& w) {
-  WindowCopy copy = kGeneralWindowCopy;
-  for (const WindowCopy& c : kWindowCopies)
-    if (w.g.C == c.side) copy = c;
-  return copy;
-}
-
-}  // namespace
+void RefocusWindow::fill(const double* source, int64_t k) { state_->kernels->fill(*state_, source, k); }
 
 void RefocusWindow::refocus(int64_t i, const RefocusRegion& region) const {
   const RefocusWindowState& w = *state_;
-  const WindowCopy copy = window_copy(w);
-  (wide(w.path) && copy.avx2 ? copy.avx2 : copy.baseline)(w, i, region, nullptr, nullptr);
+  w.kernels->values[w.side](w, i, region, nullptr, nullptr);
 }
 
-int64_t RefocusWindow::bin_width() const { return wide(state_->path) ? 4 : 2; }
+int64_t RefocusWindow::bin_width() const { return state_->kernels->lanes; }
 
 bool RefocusWindow::binnable(int64_t i) const {
   // Weights in [0, 1] need finite positions; then each value is a weighted
@@ -398,9 +430,5 @@ bool RefocusWindow::binnable(int64_t i) const {
 void RefocusWindow::refocus_bins(int64_t i, const RefocusRegion& region, uint8_t* bins,
                                  const BinnedLayout& layout) const {
   const RefocusWindowState& w = *state_;
-  const WindowCopy copy = window_copy(w);
-  const WindowKernel kernel = w.path == VectorPath::avx512 && copy.avx512_bins ? copy.avx512_bins
-                              : wide(w.path) && copy.avx2_bins               ? copy.avx2_bins
-                                                                             : copy.baseline_bins;
-  kernel(w, i, region, bins, &layout);
+  w.kernels->bins[w.side](w, i, region, bins, &layout);
 }

@@ -288,6 +288,19 @@ TEST_P(RefocusPaths, RegionMatchesWholeField) {
   }
 }
 
+// Every path of the library reaches a compiled copy of the kernel, those
+// without one of their own (avx512; portable in a build with vectors) too:
+// a copy compiled for one block side, one for any side.
+TEST(RefocusRemapped, EveryLibraryPathMatchesReference) {
+  const Case cases[] = {{9, 10, 9, 4, 0.37}, {6, 8, 7, 3, -1.25}, {5, 6, 6, 2, 0.6}};
+  for (VectorPath path : kVectorPaths) {
+    if (!path_available(path)) continue;
+    SCOPED_TRACE(path_name(path));
+    uint32_t seed = 90;
+    for (const Case& k : cases) expect_matches_reference(path, k, seed++);
+  }
+}
+
 #if LF_GNU
 LF_PATH_TESTS(RefocusPaths, {VectorPath::sse2, VectorPath::avx2, VectorPath::neon});
 #else

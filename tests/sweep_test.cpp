@@ -54,7 +54,6 @@ Swept chained(const std::vector<double>& source, const Grid& g, const std::vecto
   out.images.assign(pixels * 3 * shifts.size(), 0.0);
   std::vector<double> field(source.size(), 0.0);
   const uint16_t D = static_cast<uint16_t>((g.C - 1) / 2);
-  const VectorPath refocus = refocus_path_for(path);
   for (size_t s = 0; s < shifts.size(); ++s) {
     double* image = out.images.data() + s * 3 * pixels;
     double* map = out.entropy.data() + s * pixels;
@@ -63,7 +62,7 @@ Swept chained(const std::vector<double>& source, const Grid& g, const std::vecto
       refocus_reference(source.data(), field.data(), image, cols, rows, static_cast<uint16_t>(g.C), D, shifts[s]);
     else
       refocus_remapped(source.data(), field.data(), image, cols, rows, static_cast<uint16_t>(g.C), D, shifts[s],
-                       refocus);
+                       path);
     const int64_t bad = first_sample_out_of_range(field.data(), g.rows, g.cols, g.C, kRoundedBinRange);
     if (bad >= 0) {
       out.fault = {static_cast<int64_t>(s), bad, field[static_cast<size_t>(bad)]};

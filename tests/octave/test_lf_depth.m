@@ -101,11 +101,18 @@ function check_range()
   % narrow spans (the shifts' step stays at least 0.05 there).
   C = 5;
   n = 128;
+  % Bars in front of a faint, shaded background: the background, seen
+  % past the bars by most views, has the least entropy at their pixels.
+  bars = [surface(-1.2, 0, 'all', [], 9), surface(1.3, 0, 'stripes', [0.5 0.95 0.5 0.95 0.12 0.03], 10)];
+  bars(1).contrast = 0.12;
+  bars(1).waves = 6;
+  bars(1).shading = [0.45 90 0.5];
   scenes = {
     'background at one end, half the frame', [surface(-2.6, 0, 'all', [], 1), surface(0.4, 0, 'rect', [0.5 1 0 1], 2)]
     'small near objects', [surface(-0.8, 0, 'all', [], 3), surface(2.3, 0, 'disk', [0.3 0.3 0.09], 4), ...
                            surface(1.6, 0, 'rect', [0.7 0.85 0.6 0.75], 5)]
     'a narrow band', [surface(0.55, 0.3 / n, 'all', [], 6)]
+    'thin near bars, a few % of the frame', bars
     'far beyond the first pass', [surface(-14.2, 0, 'all', [], 7), surface(-13.1, 0, 'disk', [0.5 0.5 0.2], 8)]
   };
   for k = 1:rows(scenes)
