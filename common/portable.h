@@ -37,11 +37,13 @@
 #define LF_TARGET(isa) __attribute__((target(isa)))
 #define LF_PRINTF_LIKE(format_at, args_at) __attribute__((format(printf, format_at, args_at)))
 #define LF_ALWAYS_INLINE inline __attribute__((always_inline))
+#define LF_NOINLINE __attribute__((noinline))
 #define LF_RESTRICT __restrict
 #else
 #define LF_TARGET(isa)
 #define LF_PRINTF_LIKE(format_at, args_at)
 #define LF_ALWAYS_INLINE inline
+#define LF_NOINLINE
 #define LF_RESTRICT
 #endif
 

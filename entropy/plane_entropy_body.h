@@ -442,9 +442,11 @@ void sort_and_sum(uint8_t* group, const Plan& plan, const EntropyTerms& terms, d
 // fixed_C: the angular size when compiled for one, else 0 (from the plan).
 // The chunk's bins: this function's own array, which the compiler knows no
 // other store can reach (in memory it is given, GCC reloads after stores:
-// docs/PERFORMANCE.md), or, Given, the caller's scratch.
+// docs/PERFORMANCE.md), or, Given, the caller's scratch. Never inlined: clang
+// would merge the frames of every copy into the caller's, and the 128 KB of
+// an own chunk would then sit on the sweep's small worker stacks too.
 template <class Isa, BinRule rule, int fixed_C, bool Given>
-bool lanes_plane(const RemappedLightField& field, const Plan& plan, const EntropyTerms& terms, double* map,
+LF_NOINLINE bool lanes_plane(const RemappedLightField& field, const Plan& plan, const EntropyTerms& terms, double* map,
                  MapUpdate update, uint8_t* scratch) {
   alignas(64) uint8_t own[Given ? 64 : kChunkBytes];
   uint8_t* const bins = Given ? scratch : own;

@@ -192,11 +192,8 @@ TEST_P(SweepAllocation, RunsOnA64KilobyteStack) {
   };
   pthread_attr_t attributes;
   ASSERT_EQ(pthread_attr_init(&attributes), 0);
-  // Systems with 64 KB pages (AArch64 Linux) allow no less than 128 KB, and
-  // clang's AArch64 build of the sweep overflows exactly that much (GCC's does
-  // not): there the test allows twice the system's least, still half of
-  // macOS's helper-thread stack.
-  const size_t stack = std::max<size_t>(64 * 1024, 2 * static_cast<size_t>(PTHREAD_STACK_MIN));
+  // Systems with 64 KB pages (AArch64 Linux) allow no less than 128 KB.
+  const size_t stack = std::max<size_t>(64 * 1024, static_cast<size_t>(PTHREAD_STACK_MIN));
   ASSERT_EQ(pthread_attr_setstacksize(&attributes, stack), 0);
   pthread_t thread;
   ASSERT_EQ(pthread_create(&thread, &attributes, run, &call), 0);
