@@ -493,6 +493,9 @@ function [d, w, dips] = strip_estimates(source, C, k, s)
   cols = floor(size(source, 2) / C / k);
   reach = ceil(max(abs(s)) * (C - 1) / 2) + 1;
   height = max(reach, floor(30e6 / (C * C * cols * 3 * 8)) - 2 * reach);
+  % Strips of even height: a short last strip would cost a whole call's
+  % setup for a few rows.
+  height = ceil(rows / ceil(rows / height));
   pick = @(first, n) reshape(bsxfun(@plus, (1:C)', (first - 1 + (0:n - 1)) * k * C), 1, []);
   columns = pick(1, cols);
   D = zeros(rows, cols);

@@ -31,7 +31,7 @@ ctest --test-dir build-aarch64 --output-on-failure -j "$jobs"
 # is; what the fuzzer finds stays in build-fuzz/corpus). A crash, leak,
 # out-of-bounds access, undefined behaviour or wrong outcome fails the run and
 # leaves the input that caused it in build-fuzz/artifacts.
-fuzz_seconds=${LF_FUZZ_SECONDS:-60}
+fuzz_seconds=${LF_FUZZ_SECONDS:-45}
 CXX=clang++ cmake -S . -B build-fuzz -DLF_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-fuzz -j "$jobs"
 mkdir -p build-fuzz/artifacts
