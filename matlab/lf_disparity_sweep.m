@@ -317,7 +317,7 @@ function shifts = default_shifts(source, C, progress)
   % still holds confident minima is pushed out, up to three times as far.
   small = shrink(source, C, k);
   s = -3:step:3;
-  [d, w, dips] = coarse_estimates(small, C, s);
+  [d, w] = coarse_estimates(small, C, s);
   for push = 1:2
     [lo, hi] = weighted_range(d, w, 0.01);
     outward = [];
@@ -331,7 +331,7 @@ function shifts = default_shifts(source, C, progress)
       break;
     end
     s = sort([s, outward]);
-    [d, w, dips] = coarse_estimates(small, C, s);
+    [d, w] = coarse_estimates(small, C, s);
   end
   [lo, hi] = weighted_range(d, w, 0.005);
   if isempty(lo)
