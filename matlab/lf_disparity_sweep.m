@@ -150,11 +150,15 @@ function [disparity, confidence, entropy, images, info] = lf_disparity_sweep(rem
     remapped = repmat(remapped, [1 1 3]);
   end
   source = double(remapped);
-  highest = max(source(:));
+  middle = (C + 1) / 2;
+  centre = source(middle:C:end, middle:C:end, :);
+  % The centre view tells a light field scaled to 0..1 at a C^2-th of the
+  % cost of reading every sample.
+  highest = max(centre(:));
   if highest <= 1 && highest > 0
     warning('lf_disparity_sweep:unitRange', ...
-            ['lf_disparity_sweep: every sample is at most 1; the entropy bins whole ' ...
-             'intensities 0..255, so scale the samples by 255 first.']);
+            ['lf_disparity_sweep: every sample of the centre view is at most 1; the entropy ' ...
+             'bins whole intensities 0..255, so scale the samples by 255 first.']);
   end
 
   started = tic;
@@ -173,8 +177,6 @@ function [disparity, confidence, entropy, images, info] = lf_disparity_sweep(rem
           ['lf_disparity_sweep: R must hold samples in 0..255 (no NaN); refocused, it gave ' ...
            'a sample outside: %s'], err.message);
   end
-  middle = (C + 1) / 2;
-  centre = source(middle:C:end, middle:C:end, :);
   if opt.filter
     % Each map filtered with the centre view as its guide: entropies are
     % averaged within surfaces, not across their edges. The module keeps

@@ -267,6 +267,13 @@ function check_options(h)
   for n = 1:rows(bad)
     h.expect_error(bad{n, 2}, bad{n, 1});
   end
+  % A light field scaled to 0..1 is told to scale by 255; one on 0..255 is not.
+  for scale = [1 / 255, 1]
+    lastwarn('');
+    evalc('lf_disparity_sweep(R * scale, 3, 0);');
+    [~, id] = lastwarn();
+    assert(strcmp(id, 'lf_disparity_sweep:unitRange') == (scale < 1), 'unit-range warning at scale %g', scale);
+  end
   % Without the filter module the filter is refused, not imitated.
   folder = fileparts(which('lf_cost_minimum'));
   rmpath(folder);
