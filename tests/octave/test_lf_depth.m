@@ -132,11 +132,39 @@ function check_range()
            numel(info.shifts));
     inner = abs(d(20:end - 20, 20:end - 20) - truth(20:end - 20, 20:end - 20));
     assert(median(inner(:)) < 0.05, '%s: median error %g', scenes{k, 1}, median(inner(:)));
+    if any(k == [1 4])
+      % The m-code's shrunk copy in place of the module (hidden behind an
+      % m-file of its name): the same range.
+      [d2, info2] = without_shrunk_module(R, C);
+      assert(isequal(info2.shifts, info.shifts) && isequal(d2, d), '%s: range %.17g .. %.17g without the module', ...
+             scenes{k, 1}, min(info2.shifts), max(info2.shifts));
+    end
   end
   % A plain frame: nothing to find; the sweep still answers, with no
   % confidence anywhere.
   [d, conf, ~, ~, info] = lf_disparity_sweep(80 * ones(64 * C, 64 * C, 3), C);
   assert(all(conf(:) == 0) && all(isfinite(d(:))) && numel(info.shifts) >= 2, 'plain frame');
+end
+
+function [d, info] = without_shrunk_module(R, C)
+  folder = tempname();
+  mkdir(folder);
+  f = fopen(fullfile(folder, 'lf_shrunk_entropy_sweep.m'), 'w');
+  fprintf(f, 'function E = lf_shrunk_entropy_sweep(varargin)\n  error(''test:hidden'', ''hidden'');\nend\n');
+  fclose(f);
+  addpath(folder);
+  try
+    assert(exist('lf_shrunk_entropy_sweep') == 2, 'the module is not hidden'); %#ok<EXIST>
+    [d, ~, ~, ~, info] = lf_disparity_sweep(R, C, 'Filter', false, 'Smooth', false);
+  catch err
+    rmpath(folder);
+    confirm_recursive_rmdir(false, 'local');
+    rmdir(folder, 's');
+    rethrow(err);
+  end
+  rmpath(folder);
+  confirm_recursive_rmdir(false, 'local');
+  rmdir(folder, 's');
 end
 
 function Q = guided_literal(P, G, r, epsilon)
