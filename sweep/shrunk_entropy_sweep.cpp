@@ -58,6 +58,9 @@ struct Strips {
 Strips plan_strips(const Shrunk& f, int64_t reach, int64_t strip_bytes) {
   const int64_t row_bytes = f.C * f.C * f.cols * 3 * static_cast<int64_t>(sizeof(double));
   int64_t height = std::max<int64_t>(1, strip_bytes / row_bytes - 2 * reach);
+  // A field that fits whole, or that every strip's reach would span, is
+  // swept whole, once.
+  if (strip_bytes / row_bytes >= f.rows || height + 2 * reach >= f.rows) return {f.rows, reach, f.rows};
   // Strips of even height: a short last strip would cost a sweep's set-up
   // for a few rows.
   const int64_t strips = (f.rows + height - 1) / height;

@@ -74,15 +74,15 @@ std::vector<double> make_source(const Case& t, uint32_t seed) {
 class ShrunkSweepPaths : public PathTest {};
 
 // k = 1, 2, 4 and one beyond the height; C = 3, 5, 9; sizes that k does not
-// divide; shifts of both signs, one reaching past the field; strips of one
-// row, of a few rows (their halo larger than themselves), and one strip;
-// one and two threads in turn.
+// divide; shifts of both signs, one reaching past the field (one whole
+// sweep); strips of a few rows, their halo larger than themselves, and one
+// strip; one and two threads in turn.
 TEST_P(ShrunkSweepPaths, MatchesTheSweepOfTheShrunkField) {
   const Case cases[] = {
       {23, 13, 5, 2, {0.0, -0.6, 1.25, -1.75}, 0},
-      {11, 13, 5, 2, {0.0, -0.6, 1.25, -1.75}, 1},
-      {27, 10, 5, 4, {0.5, -0.25}, 3},
-      {19, 9, 9, 2, {-0.3, 0.9, 0.0}, 4},
+      {41, 13, 5, 2, {0.0, -0.6, 1.25, -1.75}, 15},
+      {50, 10, 5, 4, {0.5, -0.25}, 8},
+      {39, 5, 9, 2, {-0.3, 0.9, 0.0}, 15},
       {19, 9, 9, 1, {-0.3, 0.9}, 17},
       {12, 7, 3, 2, {2.0, -1.0, 40.0}, 5},
       {30, 7, 3, 3, {-0.5, 0.5}, 0},
@@ -117,7 +117,11 @@ TEST_P(ShrunkSweepPaths, NamesTheFaultOfTheShrunkField) {
     bool faults;
   };
   const FaultCase cases[] = {
-      // A later strip's fault at an earlier shift (the NaN shift) wins.
+      // A later strip's fault at an earlier shift wins: an outer view's
+      // 255.9 stays in range when halved with a neighbour (shift 0.5), not
+      // when read whole (shift 1); the centre view's 300 fails at once.
+      {{24, 6, 3, 2, {0.5, 1.0}, 8}, {{{4, 2, 0, 1, 0}, 255.9}, {{20, 3, 1, 1, 1}, 300.0}}, true},
+      // A NaN shift reaches across the field: one whole sweep.
       {{24, 6, 3, 2, {0.0, 0.5, kNaN}, 1}, {{{22, 2, 1, 1, 0}, 300.0}}, true},
       // Same shift: the first row wins, though its strip comes first anyway,
       // and a later plane of an earlier pixel beats an earlier plane later.
