@@ -46,7 +46,7 @@ function varargout = lf_shrunk_entropy_sweep(varargin)
 %         field), angular sample and plane.
 %     lf_shrunk_entropy_sweep:outOfMemory       the strip buffer does not fit
 %
-%   Memory: the output, plus a strip buffer of 64 MB (more only when one
+%   Memory: the output, plus a strip buffer of 128 MB (more only when one
 %   shrunk row and the rows its views reach need more; with shifts that
 %   reach across the whole field, a shrunk copy of R) and a strip's maps.
 %

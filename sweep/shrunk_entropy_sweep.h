@@ -10,7 +10,7 @@
 #include "sweep/entropy_sweep.h"
 
 // The strip buffer's size when the caller names none (docs/PERFORMANCE.md).
-constexpr int64_t kShrunkStripBytes = int64_t{64} << 20;
+constexpr int64_t kShrunkStripBytes = int64_t{128} << 20;
 
 // The shrunk field has rows = source_rows / k by cols = source_cols / k
 // pixels (rounded down); its pixel (r, c) is the source's pixel (r*k, c*k),
