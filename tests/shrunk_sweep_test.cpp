@@ -80,9 +80,9 @@ class ShrunkSweepPaths : public PathTest {};
 TEST_P(ShrunkSweepPaths, MatchesTheSweepOfTheShrunkField) {
   const Case cases[] = {
       {23, 13, 5, 2, {0.0, -0.6, 1.25, -1.75}, 0},
-      {41, 13, 5, 2, {0.0, -0.6, 1.25, -1.75}, 15},
-      {50, 10, 5, 4, {0.5, -0.25}, 8},
-      {39, 5, 9, 2, {-0.3, 0.9, 0.0}, 15},
+      {41, 13, 5, 2, {0.0, -0.6, 1.25, -1.75}, 18},
+      {50, 10, 5, 4, {0.5, -0.25}, 10},
+      {39, 5, 9, 2, {-0.3, 0.9, 0.0}, 18},
       {19, 9, 9, 1, {-0.3, 0.9}, 17},
       {12, 7, 3, 2, {2.0, -1.0, 40.0}, 5},
       {30, 7, 3, 3, {-0.5, 0.5}, 0},
@@ -120,15 +120,16 @@ TEST_P(ShrunkSweepPaths, NamesTheFaultOfTheShrunkField) {
       // A later strip's fault at an earlier shift wins: an outer view's
       // 255.9 stays in range when halved with a neighbour (shift 0.5), not
       // when read whole (shift 1); the centre view's 300 fails at once.
-      {{24, 6, 3, 2, {0.5, 1.0}, 8}, {{{4, 2, 0, 1, 0}, 255.9}, {{20, 3, 1, 1, 1}, 300.0}}, true},
+      {{24, 6, 3, 2, {0.5, 1.0}, 10}, {{{4, 2, 0, 1, 0}, 255.9}, {{20, 3, 1, 1, 1}, 300.0}}, true},
       // A NaN shift reaches across the field: one whole sweep.
       {{24, 6, 3, 2, {0.0, 0.5, kNaN}, 1}, {{{22, 2, 1, 1, 0}, 300.0}}, true},
-      // Same shift: the first row wins, though its strip comes first anyway,
-      // and a later plane of an earlier pixel beats an earlier plane later.
-      {{24, 6, 3, 2, {0.25, -0.5}, 2}, {{{20, 4, 0, 2, 1}, -3.0}, {{6, 0, 2, 0, 2}, 1e300}}, true},
+      // Same shift in two strips: the earlier row's fault stands against the
+      // later strip's (a later plane of an earlier pixel before an earlier
+      // plane of a later one).
+      {{24, 6, 3, 2, {0.25, -0.5}, 9}, {{{20, 4, 1, 1, 1}, -3.0}, {{6, 0, 2, 0, 2}, 1e300}}, true},
       {{16, 8, 5, 2, {1.0, 0.0}, 0}, {{{14, 6, 4, 4, 2}, kNaN}}, true},
       // Rows and columns that shrinking drops are never read.
-      {{24, 6, 3, 2, {0.0, 0.75}, 2}, {{{7, 3, 1, 1, 0}, 300.0}, {{4, 5, 0, 0, 1}, kNaN}}, false},
+      {{24, 6, 3, 2, {0.0, 0.75}, 9}, {{{7, 3, 1, 1, 0}, 300.0}, {{4, 5, 0, 0, 1}, kNaN}}, false},
   };
   for (const FaultCase& fc : cases) {
     std::vector<double> source = make_source(fc.t, 17);
