@@ -142,7 +142,9 @@ TEST_P(ShrunkSweepPaths, NamesTheFaultOfTheShrunkField) {
     EXPECT_EQ(got.fault.shift, want.fault.shift);
     EXPECT_EQ(got.fault.index, want.fault.index) << "shift " << want.fault.shift;
     EXPECT_TRUE(std::memcmp(&got.fault.value, &want.fault.value, sizeof(double)) == 0);
-    if (!fc.faults) EXPECT_TRUE(same_bits(got.entropy, want.entropy));
+    if (!fc.faults) {
+      EXPECT_TRUE(same_bits(got.entropy, want.entropy));
+    }
   }
 }
 
