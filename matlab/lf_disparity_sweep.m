@@ -325,7 +325,8 @@ function shifts = default_shifts(source, C, progress)
     small = shrink(source, C, k);
   end
   s = -3:step:3;
-  [d, w] = coarse_estimates(source, small, C, k, s);
+  E = first_pass(source, small, C, k, s);
+  [d, w] = confident_estimates(E, s);
   for push = 1:2
     [lo, hi] = weighted_range(d, w, 0.01);
     outward = [];
@@ -338,9 +339,14 @@ function shifts = default_shifts(source, C, progress)
     if isempty(outward)
       break;
     end
-    s = sort([s, outward]);
-    [d, w] = coarse_estimates(source, small, C, k, s);
+    % Each shift's map is the same whatever else is swept with it: only
+    % the new shifts are swept.
+    [s, order] = sort([s, outward]);
+    E = cat(3, E, first_pass(source, small, C, k, outward));
+    E = E(:, :, order);
+    [d, w] = confident_estimates(E, s);
   end
+  clear E;
   [lo, hi] = weighted_range(d, w, 0.005);
   if isempty(lo)
     % Nothing confident: a plain frame; the first pass's reach.
@@ -395,13 +401,16 @@ function small = shrink(source, C, k)
   small = source(pick(r), pick(c), :);
 end
 
-function [d, w] = coarse_estimates(source, small, C, k, s)
-  % The refined least entropy and its confidence of the pixels with any.
+function E = first_pass(source, small, C, k, s)
   if isempty(small)
     E = lf_shrunk_entropy_sweep(source, C, k, s);
   else
     E = entropy_volume(small, C, s, false, false);
   end
+end
+
+function [d, w] = confident_estimates(E, s)
+  % The refined least entropy and its confidence of the pixels with any.
   [d, w] = least_entropy(E, s);
   d = d(w > 0);
   w = w(w > 0);
