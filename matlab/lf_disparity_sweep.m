@@ -152,7 +152,13 @@ function [disparity, confidence, entropy, images, info] = lf_disparity_sweep(rem
     remapped = repmat(remapped, [1 1 3]);
   end
   source = double(remapped);
-  highest = max(source(:));
+  middle = (C + 1) / 2;
+  centre = source(middle:C:end, middle:C:end, :);
+  % A centre-view sample above 1 settles it without reading all of R.
+  highest = max(centre(:));
+  if ~(highest > 1)
+    highest = max(source(:));
+  end
   if highest <= 1 && highest > 0
     warning('lf_disparity_sweep:unitRange', ...
             ['lf_disparity_sweep: every sample is at most 1; the entropy bins whole ' ...
@@ -175,8 +181,6 @@ function [disparity, confidence, entropy, images, info] = lf_disparity_sweep(rem
           ['lf_disparity_sweep: R must hold samples in 0..255 (no NaN); refocused, it gave ' ...
            'a sample outside: %s'], err.message);
   end
-  middle = (C + 1) / 2;
-  centre = source(middle:C:end, middle:C:end, :);
   if opt.filter
     % Each map filtered with the centre view as its guide: entropies are
     % averaged within surfaces, not across their edges. The module keeps

@@ -10,6 +10,7 @@ function test_lf_depth()
   check_filter_and_plain_path();
   check_all_in_focus(h);
   check_options(h);
+  check_unit_range();
   disp('test_lf_depth: all checks passed');
 end
 
@@ -165,6 +166,24 @@ function [d, info] = without_shrunk_module(R, C)
   rmpath(folder);
   confirm_recursive_rmdir(false, 'local');
   rmdir(folder, 's');
+end
+
+function check_unit_range()
+  % The warning for samples scaled to 0..1 looks at the centre view first:
+  % a sample above 1 anywhere else must still silence it.
+  C = 3;
+  unit = rand(8 * C, 8 * C, 3);
+  outer = unit;
+  outer(1, 1, 2) = 200;  % angular sample (1, 1): not the centre view
+  centre = unit;
+  centre(2, 2, 1) = 2;
+  cases = {unit, true; outer, false; centre, false; zeros(8 * C, 8 * C, 3), false};
+  for n = 1:rows(cases)
+    lastwarn('');
+    lf_disparity_sweep(cases{n, 1}, C, [0 0.5], 'Filter', false);
+    [~, id] = lastwarn();
+    assert(strcmp(id, 'lf_disparity_sweep:unitRange') == cases{n, 2}, 'case %d: warning ''%s''', n, id);
+  end
 end
 
 function Q = guided_literal(P, G, r, epsilon)
