@@ -8,6 +8,7 @@
 %   lf_entropy_sweep          - Angular entropy of a light field refocused at many shifts (MEX module).
 %   lf_guided_filter          - Edge-aware smoothing of every slice of a cost volume (MEX module).
 %   lf_cost_minimum           - Shift of least cost per pixel and its confidence (MEX module).
+%   lf_shrunk_entropy_sweep   - Entropy sweep of a light field with shrunk views (MEX module).
 %
 % Views and layout
 %   lf_read_views             - Read a folder of sub-aperture view images into one views array.

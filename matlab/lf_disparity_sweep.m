@@ -29,7 +29,9 @@ function [disparity, confidence, entropy, images, info] = lf_disparity_sweep(rem
 %   INFO.seconds, the time taken.
 %
 %   LF_DISPARITY_SWEEP(R, C) or an empty SHIFTS finds the shifts from the
-%   light field itself, in two coarse passes. The first keeps one pixel in
+%   light field itself, in two coarse passes (swept by the module
+%   LF_SHRUNK_ENTROPY_SWEEP when it is on the path, without a shrunk copy
+%   of R; the same shifts either way). The first keeps one pixel in
 %   k = 4 of every view along each side (in 2 below 128 pixels, every pixel
 %   below 64) and
 %   sweeps -3 .. 3 in steps of 0.25 at that scale (-12 .. 12 pixels per
@@ -150,7 +152,13 @@ function [disparity, confidence, entropy, images, info] = lf_disparity_sweep(rem
     remapped = repmat(remapped, [1 1 3]);
   end
   source = double(remapped);
-  highest = max(source(:));
+  middle = (C + 1) / 2;
+  centre = source(middle:C:end, middle:C:end, :);
+  % A centre-view sample above 1 settles it without reading all of R.
+  highest = max(centre(:));
+  if ~(highest > 1)
+    highest = max(source(:));
+  end
   if highest <= 1 && highest > 0
     warning('lf_disparity_sweep:unitRange', ...
             ['lf_disparity_sweep: every sample is at most 1; the entropy bins whole ' ...
@@ -173,8 +181,6 @@ function [disparity, confidence, entropy, images, info] = lf_disparity_sweep(rem
           ['lf_disparity_sweep: R must hold samples in 0..255 (no NaN); refocused, it gave ' ...
            'a sample outside: %s'], err.message);
   end
-  middle = (C + 1) / 2;
-  centre = source(middle:C:end, middle:C:end, :);
   if opt.filter
     % Each map filtered with the centre view as its guide: entropies are
     % averaged within surfaces, not across their edges. The module keeps
@@ -315,9 +321,16 @@ function shifts = default_shifts(source, C, progress)
   step = 0.25;
   % First pass: views shrunk k times, -3 .. 3 at that scale; an end that
   % still holds confident minima is pushed out, up to three times as far.
-  small = shrink(source, C, k);
+  % The module sweeps the shrunk views without a shrunk copy of the light
+  % field; the m-code makes one, the same bits either way.
+  if exist('lf_shrunk_entropy_sweep') == 3 %#ok<EXIST>
+    small = [];
+  else
+    small = shrink(source, C, k);
+  end
   s = -3:step:3;
-  [d, w] = coarse_estimates(small, C, s);
+  E = first_pass(source, small, C, k, s);
+  [d, w] = confident_estimates(E, s);
   for push = 1:2
     [lo, hi] = weighted_range(d, w, 0.01);
     outward = [];
@@ -330,9 +343,14 @@ function shifts = default_shifts(source, C, progress)
     if isempty(outward)
       break;
     end
-    s = sort([s, outward]);
-    [d, w] = coarse_estimates(small, C, s);
+    % Each shift's map is the same whatever else is swept with it: only
+    % the new shifts are swept.
+    [s, order] = sort([s, outward]);
+    E = cat(3, E, first_pass(source, small, C, k, outward));
+    E = E(:, :, order);
+    [d, w] = confident_estimates(E, s);
   end
+  clear E;
   [lo, hi] = weighted_range(d, w, 0.005);
   if isempty(lo)
     % Nothing confident: a plain frame; the first pass's reach.
@@ -349,7 +367,10 @@ function shifts = default_shifts(source, C, progress)
       clear small;
       first = lo / k - 3 * step;
       s = first + (0:ceil((hi / k + 3 * step - first) / step)) * step;
-      [d, w, dips] = strip_estimates(source, C, k, s);
+      E = shrunk_entropy(source, C, k, s);
+      [d, w] = least_entropy(E, s);
+      dips = local_dips(E, s);
+      clear E;
       [lo2, hi2] = weighted_range(d, w, 0.005);
       [lo2, hi2] = dip_range(dips, s, floor(rows / k) * floor(cols / k), lo2, hi2, (s(2) - s(1)) / 2);
       if ~isempty(lo2)
@@ -384,20 +405,25 @@ function small = shrink(source, C, k)
   small = source(pick(r), pick(c), :);
 end
 
-function [d, w, dips] = coarse_estimates(small, C, s)
-  E = entropy_volume(small, C, s, false, false);
-  [d, w] = least_entropy(E, s);
-  d = d(w > 0);
-  w = w(w > 0);
-  if nargout > 2
-    dips = local_dips(E, s, 1, size(E, 1));
+function E = first_pass(source, small, C, k, s)
+  if isempty(small)
+    E = lf_shrunk_entropy_sweep(source, C, k, s);
+  else
+    E = entropy_volume(small, C, s, false, false);
   end
 end
 
-function dips = local_dips(E, s, first, last)
-  % Per shift: how many pixels of rows first..last have a clear local
-  % minimum of entropy there that a 4-neighbour shares, and the sum of
-  % their parabola offsets (in steps). A thin structure in front of a
+function [d, w] = confident_estimates(E, s)
+  % The refined least entropy and its confidence of the pixels with any.
+  [d, w] = least_entropy(E, s);
+  d = d(w > 0);
+  w = w(w > 0);
+end
+
+function dips = local_dips(E, s)
+  % Per shift: how many pixels have a clear local minimum of entropy
+  % there that a 4-neighbour shares, and the sum of their parabola offsets
+  % (in steps). A thin structure in front of a
   % plainer surface rarely wins the least entropy at its own pixels (the
   % surface behind, seen past it by most views, scores lower), but its
   % pixels still dip at its shift, together; scattered noise dips do not.
@@ -431,7 +457,6 @@ function dips = local_dips(E, s, first, last)
   shared(:, 2:end, :) = shared(:, 2:end, :) | clear_dip(:, 1:end - 1, :);
   shared(:, 1:end - 1, :) = shared(:, 1:end - 1, :) | clear_dip(:, 2:end, :);
   keep = clear_dip & shared;
-  keep([1:first - 1, last + 1:end], :, :) = false;
   at = find(keep) + P;
   below = E(at - P);
   above = E(at + P);
@@ -478,15 +503,20 @@ function [d, w] = least_entropy(E, s)
   end
 end
 
-function [d, w, dips] = strip_estimates(source, C, k, s)
-  % coarse_estimates of shrink(source, C, k), made a strip of rows at a
-  % time: an array of the whole shrunk light field would be new memory,
-  % faulted in page by page, where strips below the allocator's threshold
-  % for fresh mappings (32 MiB) reuse the memory the last one freed. Each
-  % strip carries the rows its outer views reach at the largest shift, so
-  % its inner rows get the bits the whole frame gives them.
+function E = shrunk_entropy(source, C, k, s)
+  % The entropy volume of shrink(source, C, k). Without the module it is
+  % made a strip of rows at a time: an array of the whole shrunk light
+  % field would be new memory, faulted in page by page, where strips below
+  % the allocator's threshold for fresh mappings (32 MiB) reuse the memory
+  % the last one freed. Each strip carries the rows its outer views reach
+  % at the largest shift, so its inner rows get the bits the whole frame
+  % gives them.
+  if exist('lf_shrunk_entropy_sweep') == 3 %#ok<EXIST>
+    E = lf_shrunk_entropy_sweep(source, C, k, s);
+    return;
+  end
   if k == 1
-    [d, w, dips] = coarse_estimates(source, C, s);
+    E = entropy_volume(source, C, s, false, false);
     return;
   end
   rows = floor(size(source, 1) / C / k);
@@ -498,23 +528,14 @@ function [d, w, dips] = strip_estimates(source, C, k, s)
   height = ceil(rows / ceil(rows / height));
   pick = @(first, n) reshape(bsxfun(@plus, (1:C)', (first - 1 + (0:n - 1)) * k * C), 1, []);
   columns = pick(1, cols);
-  D = zeros(rows, cols);
-  W = zeros(rows, cols);
-  dips = zeros(numel(s), 2);
+  E = zeros(rows, cols, numel(s));
   for first = 1:height:rows
     last = min(first + height - 1, rows);
     top = max(1, first - reach);
     bottom = min(rows, last + reach);
-    E = entropy_volume(source(pick(top, bottom - top + 1), columns, :), C, s, false, false);
-    [d, w] = least_entropy(E, s);
-    D(first:last, :) = d(first - top + 1:last - top + 1, :);
-    W(first:last, :) = w(first - top + 1:last - top + 1, :);
-    dips = dips + local_dips(E, s, first - top + 1, last - top + 1);
+    strip = entropy_volume(source(pick(top, bottom - top + 1), columns, :), C, s, false, false);
+    E(first:last, :, :) = strip(first - top + 1:last - top + 1, :, :);
   end
-  % In column order, as coarse_estimates gives them: the weights' sums
-  % then round alike.
-  d = D(W > 0);
-  w = W(W > 0);
 end
 
 function [lo, hi] = weighted_range(d, w, tail)

@@ -11,6 +11,7 @@ function test_lf_conventions(source_root)
     'lf_entropy_sweep', -4, 2
     'lf_guided_filter',  4, 1
     'lf_cost_minimum',   6, 2
+    'lf_shrunk_entropy_sweep', -5, 1
   };
   public = public_functions(source_root);
   addpath(fullfile(source_root, 'matlab'), fullfile(source_root, 'demo'));

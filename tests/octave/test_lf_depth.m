@@ -10,6 +10,7 @@ function test_lf_depth()
   check_filter_and_plain_path();
   check_all_in_focus(h);
   check_options(h);
+  check_unit_range();
   disp('test_lf_depth: all checks passed');
 end
 
@@ -132,11 +133,57 @@ function check_range()
            numel(info.shifts));
     inner = abs(d(20:end - 20, 20:end - 20) - truth(20:end - 20, 20:end - 20));
     assert(median(inner(:)) < 0.05, '%s: median error %g', scenes{k, 1}, median(inner(:)));
+    if any(k == [1 4])
+      % The m-code's shrunk copy in place of the module (hidden behind an
+      % m-file of its name): the same range.
+      [d2, info2] = without_shrunk_module(R, C);
+      assert(isequal(info2.shifts, info.shifts) && isequal(d2, d), '%s: range %.17g .. %.17g without the module', ...
+             scenes{k, 1}, min(info2.shifts), max(info2.shifts));
+    end
   end
   % A plain frame: nothing to find; the sweep still answers, with no
   % confidence anywhere.
   [d, conf, ~, ~, info] = lf_disparity_sweep(80 * ones(64 * C, 64 * C, 3), C);
   assert(all(conf(:) == 0) && all(isfinite(d(:))) && numel(info.shifts) >= 2, 'plain frame');
+end
+
+function [d, info] = without_shrunk_module(R, C)
+  folder = tempname();
+  mkdir(folder);
+  f = fopen(fullfile(folder, 'lf_shrunk_entropy_sweep.m'), 'w');
+  fprintf(f, 'function E = lf_shrunk_entropy_sweep(varargin)\n  error(''test:hidden'', ''hidden'');\nend\n');
+  fclose(f);
+  addpath(folder);
+  try
+    assert(exist('lf_shrunk_entropy_sweep') == 2, 'the module is not hidden'); %#ok<EXIST>
+    [d, ~, ~, ~, info] = lf_disparity_sweep(R, C, 'Filter', false, 'Smooth', false);
+  catch err
+    rmpath(folder);
+    confirm_recursive_rmdir(false, 'local');
+    rmdir(folder, 's');
+    rethrow(err);
+  end
+  rmpath(folder);
+  confirm_recursive_rmdir(false, 'local');
+  rmdir(folder, 's');
+end
+
+function check_unit_range()
+  % The warning for samples scaled to 0..1 looks at the centre view first:
+  % a sample above 1 anywhere else must still silence it.
+  C = 3;
+  unit = rand(8 * C, 8 * C, 3);
+  outer = unit;
+  outer(1, 1, 2) = 200;  % angular sample (1, 1): not the centre view
+  centre = unit;
+  centre(2, 2, 1) = 2;
+  cases = {unit, true; outer, false; centre, false; zeros(8 * C, 8 * C, 3), false};
+  for n = 1:rows(cases)
+    lastwarn('');
+    lf_disparity_sweep(cases{n, 1}, C, [0 0.5], 'Filter', false);
+    [~, id] = lastwarn();
+    assert(strcmp(id, 'lf_disparity_sweep:unitRange') == cases{n, 2}, 'case %d: warning ''%s''', n, id);
+  end
 end
 
 function Q = guided_literal(P, G, r, epsilon)

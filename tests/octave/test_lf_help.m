@@ -11,7 +11,8 @@ function test_lf_help(modules)
     % Every help states the call and its classes; an in-place module also
     % that results go in place and the copy trap, a returning one its outputs.
     wanted = {[name '('], 'example', 'double'};
-    if any(strcmp(name, {'lf_entropy_sweep', 'lf_guided_filter', 'lf_cost_minimum'}))
+    if any(strcmp(name, {'lf_entropy_sweep', 'lf_guided_filter', 'lf_cost_minimum', ...
+                          'lf_shrunk_entropy_sweep'}))
       wanted = [wanted, {'outputs', 'threads'}];
     else
       wanted = [wanted, {'in place', 'shares'}];
