@@ -7,8 +7,10 @@
 // build without vector extensions. One copy serves the sse2, neon and
 // portable paths, so it is named after none of them.
 // isa_avx2: vectors of four, inside AVX2 target regions.
-// isa_avx512: the same vectors of four with the 32 registers of AVX-512 (the
-// sweep's binning only: 512-bit vectors were no faster, docs/PERFORMANCE.md).
+// isa_avx512: vectors of eight with the 32 registers of AVX-512, for the
+// sweep's window only, whose binning needs no transpose; the whole-field
+// kernel runs avx2's (refocus_table: 512-bit vectors were no faster there,
+// docs/PERFORMANCE.md).
 #pragma once
 
 #include <cstdint>
@@ -34,7 +36,7 @@ namespace isa_avx2 {
 using RefocusTraits = RefocusCapabilities<4, true, 4>;
 }
 namespace isa_avx512 {
-using RefocusTraits = RefocusCapabilities<4, true, 8>;
+using RefocusTraits = RefocusCapabilities<8, true, 8>;
 }
 
 // The block sides of the usual camera arrays and plenoptic captures, with

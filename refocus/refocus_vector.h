@@ -1,6 +1,6 @@
-// The vector type of the refocus kernel: W doubles, element-wise + - *, load,
-// store and an in-register transpose. GCC and Clang get their vector
-// extension; any other compiler a struct of W doubles doing the very same
+// The vector type of the refocus kernel: W doubles (2, 4 or 8), element-wise
+// + - *, load, store and an in-register transpose. GCC and Clang get their
+// vector extension; any other compiler a struct of W doubles doing the very same
 // per-element operations, so no bit can differ between the two.
 #pragma once
 
@@ -29,6 +29,7 @@ namespace {
 template <int W> struct VecOf;
 template <> struct VecOf<2> { typedef double type __attribute__((vector_size(16))); };
 template <> struct VecOf<4> { typedef double type __attribute__((vector_size(32))); };
+template <> struct VecOf<8> { typedef double type __attribute__((vector_size(64))); };
 template <int W> using Vec = typename VecOf<W>::type;
 
 template <int W> LF_INLINE Vec<W> load(const double* p) {
@@ -58,6 +59,30 @@ template <> struct Transpose<4> {
     x[1] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
     x[2] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
     x[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+  }
+};
+// Pairs of lanes, then pairs of pairs, then halves: the three steps of the
+// four-lane transpose, one more.
+template <> struct Transpose<8> {
+  static LF_INLINE void run(Vec<8>* x) {
+    Vec<8> t[8], s[8];
+    LF_EACH_LANE
+    for (int p = 0; p < 8; p += 2) {
+      t[p] = __builtin_shufflevector(x[p], x[p + 1], 0, 8, 2, 10, 4, 12, 6, 14);
+      t[p + 1] = __builtin_shufflevector(x[p], x[p + 1], 1, 9, 3, 11, 5, 13, 7, 15);
+    }
+    LF_EACH_LANE
+    for (int p = 0; p < 8; p += 4)
+      LF_EACH_LANE
+      for (int h = 0; h < 2; ++h) {
+        s[p + h] = __builtin_shufflevector(t[p + h], t[p + h + 2], 0, 1, 8, 9, 4, 5, 12, 13);
+        s[p + h + 2] = __builtin_shufflevector(t[p + h], t[p + h + 2], 2, 3, 10, 11, 6, 7, 14, 15);
+      }
+    LF_EACH_LANE
+    for (int l = 0; l < 4; ++l) {
+      x[l] = __builtin_shufflevector(s[l], s[l + 4], 0, 1, 2, 3, 8, 9, 10, 11);
+      x[l + 4] = __builtin_shufflevector(s[l], s[l + 4], 4, 5, 6, 7, 12, 13, 14, 15);
+    }
   }
 };
 

@@ -75,6 +75,21 @@ template <> LF_INLINE void bin_one<4>(Vec<4> x, uint8_t* out) {
                                              0, 0, 0);
   __builtin_memcpy(out, &b, 4);
 }
+// Eight lanes narrow to eight floats in one conversion, and their bins to
+// eight bytes in one more (AVX-512's truncating narrowing, where compiled
+// for it), so each vector is binned and stored on its own.
+template <> LF_INLINE void bin_one<8>(Vec<8> x, uint8_t* out) {
+  typedef float Floats __attribute__((vector_size(32)));
+  typedef int32_t Ints __attribute__((vector_size(32)));
+  typedef uint8_t Bytes __attribute__((vector_size(8)));
+  const Ints bin = __builtin_convertvector(__builtin_convertvector(x, Floats) + kHalfAway, Ints);
+  const Bytes b = __builtin_convertvector(bin, Bytes);
+  __builtin_memcpy(out, &b, 8);
+}
+template <> LF_INLINE void bin_pair<8>(Vec<8> x0, Vec<8> x1, uint8_t* out0, uint8_t* out1) {
+  bin_one<8>(x0, out0);
+  bin_one<8>(x1, out1);
+}
 
 #else
 

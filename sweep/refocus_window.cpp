@@ -238,25 +238,21 @@ struct WindowCopies {
 constexpr WindowKernels kWindow = window_table<RefocusTraits, WindowCopies>();
 }  // namespace isa_avx2
 
-// AVX-512 only bins: the binning kernel keeps its weights, sums and values
-// in its 32 registers for up to eight columns at a time; everything else is
-// what refocus_table gives the avx512 path.
+// AVX-512: vectors of eight rows, whose binning stores eight bytes of one
+// offset without any transpose; the binning kernel keeps its weights, sums
+// and values in its 32 registers for up to eight columns at a time. The copy
+// is avx2's: its transposes gain nothing from wider vectors.
 namespace isa_avx512 {
 struct WindowCopies {
-  template <int Side>
-  static LF_TARGET("avx2,avx512f,avx512vl") void bins(const RefocusWindowState& w, int64_t i,
-                                                     const RefocusRegion& region, uint8_t* bins,
-                                                     const BinnedLayout* layout) {
-    window_refocus<RefocusTraits, Side, RoundedBins>(w, i, region, bins, layout);
+  template <int Side, class Sink>
+  static LF_TARGET("avx2,avx512f,avx512vl") void refocus(const RefocusWindowState& w, int64_t i,
+                                                        const RefocusRegion& region, uint8_t* bins,
+                                                        const BinnedLayout* layout) {
+    window_refocus<RefocusTraits, Side, Sink>(w, i, region, bins, layout);
   }
+  static constexpr void (*fill)(RefocusWindowState&, const double*, int64_t) = isa_avx2::WindowCopies::fill;
 };
-template <size_t... E> constexpr WindowKernels window_table(std::index_sequence<E...>) {
-  WindowKernels kernels = refocus_table(VectorPath::avx512, isa_baseline::kWindow, &isa_avx2::kWindow);
-  const WindowRefocus bins[] = {WindowCopies::bins<kBlockSides[E]>..., WindowCopies::bins<0>};
-  for (int e = 0; e < kSideCopies; ++e) kernels.bins[e] = bins[e];
-  return kernels;
-}
-constexpr WindowKernels kWindow = window_table(std::make_index_sequence<kSideCopies - 1>());
+constexpr WindowKernels kWindow = window_table<RefocusTraits, WindowCopies>();
 }  // namespace isa_avx512
 #endif
 

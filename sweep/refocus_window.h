@@ -19,9 +19,9 @@ struct RefocusWindowState;
 class RefocusWindow {
  public:
   // For a rows x cols field of block side C = 2D + 1, tiles of at most
-  // tile_rows rows (of any width) and at most max_shifts shifts a plan. The
-  // path may be avx512, which bins with AVX-512's registers and otherwise
-  // runs as avx2. Throws std::bad_alloc; nothing else allocates.
+  // tile_rows rows (of any width) and at most max_shifts shifts a plan. On the
+  // avx512 path the window refocuses eight rows a vector and copies as avx2
+  // does. Throws std::bad_alloc; nothing else allocates.
   RefocusWindow(VectorPath path, int64_t rows, int64_t cols, int64_t angular_size, int64_t tile_rows,
                 int64_t max_shifts);
   ~RefocusWindow();

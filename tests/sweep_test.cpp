@@ -18,6 +18,7 @@
 #include "refocus/refocus_remapped.h"
 #include "sweep/bin_writer.h"
 #include "sweep/entropy_sweep.h"
+#include "sweep/refocus_window.h"
 #include "tests/path_test.h"
 #include "tests/reference/entropy_reference.h"
 #include "tests/reference/refocus_reference.h"
@@ -200,13 +201,28 @@ TEST_P(SweepPaths, BinsFromRegistersMatchTheScalarRule) {
       EXPECT_EQ(quad[0][l], rounded_bin(values[i + l])) << values[i + l];
     }
   }
-  const Grid g{9, 7, 5};
-  const std::vector<double> shifts = {0.0, 0.5, -1.25, 0.7071};
-  const std::vector<double> source = make_source(g, 5, -0.25, 255.25);
-  const Swept want = chained(source, g, shifts, false, path());
-  const Swept got = sweep(path(), source, g, shifts, 1, {});
-  EXPECT_EQ(got.fault.shift, -1);
-  EXPECT_TRUE(std::memcmp(got.entropy.data(), want.entropy.data(), want.entropy.size() * sizeof(double)) == 0);
+  // The band's ends, then one sample just outside the band (inside the
+  // range), which sends the tile through the window's values instead of its
+  // bins: C = 9 and rows past a block of eight reach every kind of block.
+  for (const Grid& g : {Grid{9, 7, 5}, Grid{17, 10, 9}}) {
+    const std::vector<double> shifts = {0.0, 0.5, -1.25, 0.7071};
+    std::vector<double> source = make_source(g, 5, -0.25, 255.25);
+    for (double poke : {0.0, 255.45}) {
+      if (poke != 0.0) source[source.size() / 2] = poke;
+      const Swept want = chained(source, g, shifts, false, path());
+      const Swept got = sweep(path(), source, g, shifts, 1, {});
+      EXPECT_EQ(got.fault.shift, -1);
+      EXPECT_TRUE(same_bits(got.entropy, want.entropy) && same_bits(got.images, want.images))
+          << "C " << g.C << " poke " << poke;
+    }
+  }
+}
+
+// Each path's window refocuses and bins with vectors of its own width: AVX-512
+// with eight rows, not avx2's four (the bits alone cannot tell them apart).
+TEST_P(SweepPaths, WindowBinsWithThePathsOwnVectors) {
+  const RefocusWindow window(path(), 64, 64, 9, 64, 4);
+  EXPECT_EQ(window.bin_width(), path() == VectorPath::avx512 ? 8 : path() == VectorPath::avx2 ? 4 : 2);
 }
 
 TEST_P(SweepPaths, EmptyGridsAndShiftListsWriteNothing) {
