@@ -88,6 +88,30 @@ function bench_as_users_see_it (workload, alpha)
           chained_s / n * 1e3, chained_s / one_s);
   printf ("%-40s %12s %10.2f  (chained to lf_entropy_sweep, %d threads)\n", "", "", chained_s / default_s,
           nproc ());
+  bench_entropy_floor (source, destination, r, c, C);
+endfunction
+
+% varnel and tressik against a plain read of their input (eight running
+% sums over it), as a user calls them, on random samples, on olmarin's
+% refocused ones, and on the realistic synthetic scene when its generator is
+% on the path: wall clock, fastest of 15 calls each.
+function bench_entropy_floor (source, refocused, r, c, C)
+  kinds = {"random", source; "refocused", refocused};
+  if (exist ("lf_synthetic_scene") == 2)
+    kinds(end + 1, :) = {"realistic scene", lf_synthetic_scene(r, c, C, "realistic", "remapped")};
+  endif
+  map = zeros (r, c);
+  [map0, map1, map2] = deal (zeros (r, c), zeros (r, c), zeros (r, c));
+  printf ("\n%-18s %14s %10s %8s %10s %8s\n", "samples", "plain read ms", "varnel ms", "ratio", "tressik ms", "ratio");
+  for k = 1:rows (kinds)
+    field = kinds{k, 2};
+    read_s = fastest_wall_time (@() lf_copy_floor (field), 15);
+    varnel_s = fastest_wall_time (@() varnel (c, r, C, 0, 0, field, map), 15);
+    tressik_s = fastest_wall_time (@() tressik (c, r, C, 0, field, 0, map0, map1, map2), 15);
+    printf ("%-18s %14.2f %10.2f %8.2f %10.2f %8.2f\n", kinds{k, 1}, read_s * 1e3, varnel_s * 1e3, varnel_s / read_s,
+            tressik_s * 1e3, tressik_s / read_s);
+  endfor
+  printf ("(wall clock, fastest of 15 calls; the plain read sums the input in eight running sums)\n");
 endfunction
 
 function maps = chained_sweep (source, destination, image, map, r, c, C, D, shifts)

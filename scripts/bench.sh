@@ -19,7 +19,7 @@ sweep_args=(--grids=512x512 --shifts=41 --threads=1,2)
 for arg in "$@"; do [ "$arg" = --every-path ] && sweep_args+=(--every-path); done
 build-bench/bench/lf_bench_sweep "${sweep_args[@]}"
 octave-cli --norc --no-history --quiet \
-  --eval "addpath('$PWD/build-bench'); addpath('$PWD/bench'); bench_modules"
+  --eval "addpath('$PWD/build-bench'); addpath('$PWD/bench'); addpath('$PWD/demo'); bench_modules"
 # The default depth call against one sweep over its range, in plain Octave.
 octave-cli --norc --no-history --quiet \
   --eval "addpath('$PWD/build-bench', '$PWD/bench', '$PWD/matlab', '$PWD/demo'); bench_depth"
