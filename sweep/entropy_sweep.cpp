@@ -64,9 +64,11 @@ struct Workspace {
   std::vector<uint8_t> bin_store;
   uint8_t* bins = nullptr;  // bin_store's first 64-byte boundary
   int64_t lanes = 0;
-  std::vector<double> buffer;  // one plane of a tile, remapped layout
-  std::vector<double> image;   // one plane of a tile's image, when none is asked for
-  std::vector<double> map;     // the tile's entropy maps, one per shift of an item
+  // Left uncleared, as the window's copy: every element is written before
+  // it is read.
+  std::unique_ptr<double[]> buffer;  // one plane of a tile, remapped layout
+  std::vector<double> image;         // one plane of a tile's image, when none is asked for
+  std::unique_ptr<double[]> map;     // the tile's entropy maps, one per shift of an item
   std::unique_ptr<RefocusWindow> window;
   RefocusScratchPtr refocus_scratch;
   std::vector<uint8_t> entropy_store;
@@ -100,7 +102,7 @@ RefocusRegion tile_region(const Sweep& w, Workspace& ws, int64_t s, int64_t k, i
   region.c_end = c_begin + nc;
   region.k_begin = k;
   region.k_end = k + 1;
-  region.destination = ws.buffer.data();
+  region.destination = ws.buffer.get();
   region.destination_height = nr * w.C;
   region.destination_plane = 0;
   if (w.images) {
@@ -152,7 +154,7 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
     for (int64_t s = planned; s < planned + served; ++s) {
       // A shift after one already known to fail cannot be the one named.
       if (s > w.fault_shift.load(std::memory_order_relaxed)) break;
-      double* map = ws.map.data() + (s - first) * tile_pixels;
+      double* map = ws.map.get() + (s - first) * tile_pixels;
       // Bins straight from the refocused values when they cannot leave the
       // range; else the values themselves, checked as they are binned.
       if (windowed && ws.lanes > 0 && ws.window->binnable(s - planned)) {
@@ -167,11 +169,11 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
       // for a shift that failed in an earlier plane, whose later planes may
       // still hold a bad sample at an earlier pixel.
       const bool clean = !failed[s - first] &&
-                         plane_entropy(w.path, BinRule::rounded, ws.buffer.data(), nr, nc, C, w.terms, map,
+                         plane_entropy(w.path, BinRule::rounded, ws.buffer.get(), nr, nc, C, w.terms, map,
                                        updates[k], ws.entropy_scratch);
       if (clean) continue;
       // The tile's plane is a one-plane field of its own.
-      const int64_t bad = first_sample_out_of_range(ws.buffer.data(), nr, nc, C, kRoundedBinRange, 1);
+      const int64_t bad = first_sample_out_of_range(ws.buffer.get(), nr, nc, C, kRoundedBinRange, 1);
       if (bad >= 0) {
         const RlfPlace p = rlf_place({nullptr, nr, nc, C}, bad);
         note_fault(w, ws, s, rlf_index({nullptr, w.rows, w.cols, C}, r_begin + p.r, c_begin + p.c, p.a, p.b, k),
@@ -187,7 +189,7 @@ void run_item(Sweep& w, Workspace& ws, int64_t tile, int64_t first, int64_t last
   const int64_t pixels = w.rows * w.cols;
   for (int64_t s = first; s < last; ++s) {
     if (failed[s - first]) continue;
-    const double* map = ws.map.data() + (s - first) * tile_pixels;
+    const double* map = ws.map.get() + (s - first) * tile_pixels;
     for (int64_t c = 0; c < nc; ++c)
       std::copy(map + c * nr, map + (c + 1) * nr, w.entropy + s * pixels + map_index(w.rows, r_begin, c_begin + c));
   }
@@ -240,9 +242,9 @@ SweepFault entropy_sweep(VectorPath path, const double* source, int64_t rows, in
   std::vector<Workspace> spaces(static_cast<size_t>(count));
   const int64_t tile_pixels = w->tile_rows * w->tile_cols;
   for (Workspace& ws : spaces) {
-    ws.buffer.resize(static_cast<size_t>(tile_pixels * angular_size * angular_size));
+    ws.buffer.reset(new double[static_cast<size_t>(tile_pixels * angular_size * angular_size)]);
     if (!images) ws.image.resize(static_cast<size_t>(tile_pixels));
-    ws.map.resize(static_cast<size_t>(tile_pixels * kShiftsPerItem));
+    ws.map.reset(new double[static_cast<size_t>(tile_pixels * kShiftsPerItem)]);
     ws.window = std::make_unique<RefocusWindow>(path, rows, cols, angular_size, w->tile_rows, kShiftsPerItem);
     ws.lanes = binned_lanes(w->path, angular_size);
     if (ws.lanes % ws.window->bin_width() != 0) ws.lanes = 0;

@@ -31,8 +31,12 @@ struct RefocusWindowState {
   std::vector<int64_t> col_lo, col_at;  // per u (index D + u): first column held, its slot
   std::vector<int64_t> plan_bounds;     // plan's working rows and columns, 8 x C
   std::vector<double> shifts;
-  std::vector<RowTable> tables;
-  std::vector<double> copy;
+  // Left uncleared: each plan writes what its shifts read, and a sweep
+  // uses a part of them; cleared, every page of them would be touched at
+  // the start of every call (a fresh page costs much on some hosts).
+  std::unique_ptr<RowTable[]> tables;
+  int64_t table_count = 0;
+  std::unique_ptr<double[]> copy;
   bool in_band = false;  // every sample of the copied plane within kBinBand
   // What the tables were made for: they hang on the rows, the shifts and the
   // slot rows alone, so the next tile along the same rows reuses them.
@@ -93,7 +97,7 @@ template <int W> LF_INLINE void window_fill(RefocusWindowState& w, const double*
     const int64_t held = w.col_at[size_t(b) + 1] - w.col_at[size_t(b)];
     for (int64_t q = 0; q < held; ++q) {
       const int64_t column = w.col_lo[size_t(b)] + q;
-      double* to = w.copy.data() + (w.col_at[size_t(b)] + q) * slot;
+      double* to = w.copy.get() + (w.col_at[size_t(b)] + q) * slot;
       fill_slot<W>(w.layout, plane + (column * g.C + b) * g.height, g.C, to);
       w.in_band = slot_in_band(w.layout, to) && w.in_band;
     }
@@ -123,7 +127,7 @@ struct CopiedColumns {
   LF_INLINE void offsets(int64_t u_now, int64_t) {
     u = u_now;
     b = g.D + u;
-    held = w.copy.data() + (w.col_at[size_t(b)] - w.col_lo[size_t(b)]) * slot;
+    held = w.copy.get() + (w.col_at[size_t(b)] - w.col_lo[size_t(b)]) * slot;
   }
 
   LF_INLINE ColumnJob<Sink> job(int64_t c_begin, int64_t cl) const {
@@ -295,8 +299,9 @@ RefocusWindow::RefocusWindow(VectorPath path, int64_t rows, int64_t cols, int64_
   w.col_at.resize(size_t(angular_size) + 1);
   if (max_shifts > 0) w.plan_bounds.resize(size_t(8 * angular_size));
   w.shifts.resize(size_t(max_shifts));
-  w.tables.resize(size_t(max_shifts));
-  if (max_shifts > 0) w.copy.resize(size_t(kWindowEntries));
+  w.tables.reset(new RowTable[size_t(max_shifts)]);
+  w.table_count = max_shifts;
+  if (max_shifts > 0) w.copy.reset(new double[size_t(kWindowEntries)]);
 }
 
 RefocusWindow::~RefocusWindow() = default;
@@ -306,7 +311,7 @@ int64_t RefocusWindow::plan(int64_t r_begin, int64_t r_end, int64_t c_begin, int
   RefocusWindowState& w = *state_;
   const Geometry& g = w.g;
   const int64_t C = g.C;
-  count = std::min<int64_t>(count, static_cast<int64_t>(w.tables.size()));
+  count = std::min<int64_t>(count, w.table_count);
   w.count = 0;
   w.r_begin = r_begin;
   w.r_end = r_end;
