@@ -103,15 +103,3 @@ function [E, I, kind] = chained (R, C, shifts)
     E(:, :, s) = M; I(:, :, :, s) = Is;
   endfor
 endfunction
-
-## One of the choices; with a count, a row of that many.
-function v = pick (choices, count)
-  if (nargin < 2)
-    v = choices{randi (numel (choices))};
-  else
-    v = zeros (1, count);
-    for i = 1:count
-      v(i) = choices{randi (numel (choices))};
-    endfor
-  endif
-endfunction

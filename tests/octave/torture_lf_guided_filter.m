@@ -79,7 +79,3 @@ function kind = scalar_kind (x)
     kind = "emptyScalar";
   endif
 endfunction
-
-function v = pick (choices)
-  v = choices{randi (numel (choices))};
-endfunction

@@ -92,15 +92,3 @@ function [outcome, problem] = one_call ()
     problem = "maps differ from lf_entropy_sweep on the shrunk views";
   endif
 endfunction
-
-## One of the choices; with a count, a row of that many.
-function v = pick (choices, count)
-  if (nargin < 2)
-    v = choices{randi (numel (choices))};
-  else
-    v = zeros (1, count);
-    for i = 1:count
-      v(i) = choices{randi (numel (choices))};
-    endfor
-  endif
-endfunction
