@@ -321,15 +321,8 @@ function shifts = default_shifts(source, C, progress)
   step = 0.25;
   % First pass: views shrunk k times, -3 .. 3 at that scale; an end that
   % still holds confident minima is pushed out, up to three times as far.
-  % The module sweeps the shrunk views without a shrunk copy of the light
-  % field; the m-code makes one, the same bits either way.
-  if exist('lf_shrunk_entropy_sweep') == 3 %#ok<EXIST>
-    small = [];
-  else
-    small = shrink(source, C, k);
-  end
   s = -3:step:3;
-  E = first_pass(source, small, C, k, s);
+  E = shrunk_entropy(source, C, k, s);
   [d, w] = confident_estimates(E, s);
   for push = 1:2
     [lo, hi] = weighted_range(d, w, 0.01);
@@ -346,7 +339,7 @@ function shifts = default_shifts(source, C, progress)
     % Each shift's map is the same whatever else is swept with it: only
     % the new shifts are swept.
     [s, order] = sort([s, outward]);
-    E = cat(3, E, first_pass(source, small, C, k, outward));
+    E = cat(3, E, shrunk_entropy(source, C, k, outward));
     E = E(:, :, order);
     [d, w] = confident_estimates(E, s);
   end
@@ -364,7 +357,6 @@ function shifts = default_shifts(source, C, progress)
       % coarse steps beyond each end: thin structures, whose dips must lie
       % inside the sweep, and the ends to a finer step.
       k = k / 2;
-      clear small;
       first = lo / k - 3 * step;
       s = first + (0:ceil((hi / k + 3 * step - first) / step)) * step;
       E = shrunk_entropy(source, C, k, s);
@@ -387,29 +379,6 @@ function shifts = default_shifts(source, C, progress)
   if progress
     fprintf('  coarse pass: %d x %d pixels and %d shifts give %d shifts from %+.3f to %+.3f  (%5.1f s)\n', ...
             floor(rows / k), floor(cols / k), numel(s), n, lo, hi, toc(started));
-  end
-end
-
-function small = shrink(source, C, k)
-  % Each view keeps one pixel in k along each side: a disparity d becomes
-  % d / k. One sample per block rather than the block's mean: it reads a
-  % k^2-th of the light field, and thin bright or dark structures keep
-  % their contrast.
-  if k == 1
-    small = source;
-    return;
-  end
-  r = floor(size(source, 1) / C / k);
-  c = floor(size(source, 2) / C / k);
-  pick = @(n) reshape(bsxfun(@plus, (1:C)', (0:n - 1) * k * C), 1, []);
-  small = source(pick(r), pick(c), :);
-end
-
-function E = first_pass(source, small, C, k, s)
-  if isempty(small)
-    E = lf_shrunk_entropy_sweep(source, C, k, s);
-  else
-    E = entropy_volume(small, C, s, false, false);
   end
 end
 
@@ -504,7 +473,11 @@ function [d, w] = least_entropy(E, s)
 end
 
 function E = shrunk_entropy(source, C, k, s)
-  % The entropy volume of shrink(source, C, k). Without the module it is
+  % The entropy volume of the views shrunk k times: each keeps one pixel in
+  % k along each side, so a disparity d becomes d / k. One sample per block
+  % rather than the block's mean: it reads a k^2-th of the light field, and
+  % thin bright or dark structures keep their contrast. The module sweeps
+  % them without a shrunk copy of the light field; without it, it is
   % made a strip of rows at a time: an array of the whole shrunk light
   % field would be new memory, faulted in page by page, where strips below
   % the allocator's threshold for fresh mappings (32 MiB) reuse the memory
