@@ -76,9 +76,9 @@ function check_realistic_scene()
   assert(isequal(lf_views_to_remapped(V), R), 'views and remapped layout differ');
   % Another seed: the same surfaces and truth, other textures and noise;
   % seed 0 is the scene itself.
-  [R0, truth0] = lf_synthetic_scene(40, 48, C, 'realistic', 'remapped', 'Seed', 0);
   [R1, truth1] = lf_synthetic_scene(40, 48, C, 'realistic', 'remapped', 'Seed', 1);
-  assert(isequal(R0, R) && isequal(truth0, truth) && isequal(truth1, truth), 'seeded truth or seed 0 differs');
+  assert(isequal(truth1, truth), 'seeded truth differs');
+  assert(isequal(lf_synthetic_scene(8, 9, 3, 'hard', '', 'Seed', 0), lf_synthetic_scene(8, 9, 3, 'hard')), 'seed 0 differs');
   assert(mean(R1(:) ~= R(:)) > 0.5, 'seed 1 changed only %g of the samples', mean(R1(:) ~= R(:)));
   assert(all(R(:) == round(R(:)) & R(:) >= 0 & R(:) <= 255), 'samples are not 8-bit');
   % A range of about -3 .. 3 with the far background at one end.
