@@ -1,4 +1,4 @@
-function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces, layout)
+function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces, layout, varargin)
 %LF_SYNTHETIC_SCENE  Render a light field of textured planes with known disparity.
 %   [V, TRUTH] = LF_SYNTHETIC_SCENE(ROWS, COLS, C) renders the default scene,
 %   seen from a C x C grid of views of ROWS x COLS pixels: a textured
@@ -50,6 +50,13 @@ function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces, 
 %   remapped light field ((ROWS*C) x (COLS*C) x 3, as LF_VIEWS_TO_REMAPPED
 %   would make it from V) instead of V, without building V.
 %
+%   LF_SYNTHETIC_SCENE(..., LAYOUT, 'Seed', N) with a whole number N in
+%   0 .. 9999 adds 1000*N to every surface's seed and, for 'realistic',
+%   draws the camera noise from another place of its table: the same
+%   surfaces, disparities and truth with other textures and noise, for
+%   checking that a setting tuned on one scene holds on others. N = 0 (the
+%   default) is the scene described above; LAYOUT may be '' for V.
+%
 %   Disparities follow the sign convention of LF_DISPARITY_SWEEP. Every view
 %   pixel shows the nearest surface (largest disparity) that covers it, and
 %   every texture is evaluated exactly at the pixel's sub-pixel position on
@@ -57,17 +64,23 @@ function [views, truth, surfaces] = lf_synthetic_scene(rows, cols, C, surfaces, 
 %
 %   See also LF_DISPARITY_SWEEP, LIGHTFIELD_DEPTH_DEMO.
 
+  seed = scene_seed(varargin);
   camera = [];
   if nargin < 4 || isempty(surfaces) || (ischar(surfaces) && strcmp(surfaces, 'default'))
     surfaces = default_scene(cols);
   elseif ischar(surfaces) && strcmp(surfaces, 'hard')
     surfaces = hard_scene(cols);
   elseif ischar(surfaces) && strcmp(surfaces, 'realistic')
-    [surfaces, camera] = realistic_scene(cols);
+    [surfaces, camera] = realistic_scene(cols, seed);
   elseif ischar(surfaces)
     error('lf_synthetic_scene:badScene', ...
           'lf_synthetic_scene: SURFACES must be a struct array, ''default'', ''hard'' or ''realistic'', got ''%s''.', ...
           surfaces);
+  end
+  if seed ~= 0
+    for i = 1:numel(surfaces)
+      surfaces(i).seed = surfaces(i).seed + 1000 * seed;
+    end
   end
   remapped = nargin > 4 && strcmp(layout, 'remapped');
   if mod(C, 2) ~= 1
@@ -133,7 +146,35 @@ function surfaces = hard_scene(cols)
     'shading', {[0.45 180 0.5], [0.35 120 2.0], [], [0.25 60 1.0]});
 end
 
-function [surfaces, camera] = realistic_scene(cols)
+function seed = scene_seed(args)
+  seed = 0;
+  for i = 1:2:numel(args)
+    name = args{i};
+    if isa(name, 'string') && isscalar(name)
+      name = char(name);
+    end
+    if ~(ischar(name) && strcmpi(name, 'Seed') && i + 1 <= numel(args))
+      error('lf_synthetic_scene:badOption', ...
+            'lf_synthetic_scene: after LAYOUT only the option ''Seed'' and its value may follow, got argument %d.', i + 5);
+    end
+    value = args{i + 1};
+    if ~(isnumeric(value) && isreal(value) && isscalar(value) && value == fix(value) && value >= 0 && value <= 9999)
+      error('lf_synthetic_scene:badSeed', 'lf_synthetic_scene: ''Seed'' must be a whole number in 0 .. 9999, got %s.', ...
+            describe(value));
+    end
+    seed = double(value);
+  end
+end
+
+function text = describe(value)
+  if isnumeric(value) && isscalar(value)
+    text = num2str(value);
+  else
+    text = sprintf('a %s array of size %s', class(value), mat2str(size(value)));
+  end
+end
+
+function [surfaces, camera] = realistic_scene(cols, seed)
   % Textures of many waves with wavelengths spread evenly on a log scale and
   % equal amplitudes: equal power per octave, the 1/f amplitude spectrum of
   % natural images. A large far background at one end of about -3 .. +3,
@@ -160,7 +201,7 @@ function [surfaces, camera] = realistic_scene(cols)
   % shot noise (variance proportional to the signal) and read noise, and
   % 8-bit quantisation.
   camera = struct('vignetting', 0.3, 'shot', 0.06, 'read', 1.2);
-  camera.noise = normal_from_hash(hash32(mod((0:999982)' + 2718 * 7919, 2 ^ 32)));
+  camera.noise = normal_from_hash(hash32(mod((0:999982)' + (2718 + 1000 * seed) * 7919, 2 ^ 32)));
 end
 
 function img = sensor(img, rows, cols, C, a, u, v, camera)

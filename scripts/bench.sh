@@ -3,7 +3,8 @@
 # kernels against their literal oracles and a memory floor (arguments go to
 # lf_bench, e.g. --workloads=512x512/9/4 --samples=random), then times whole
 # module calls in Octave; and the entropy sweep against the chained kernels it
-# replaces, and the default depth call against one sweep. Not part of the tests.
+# replaces, the default depth call against one sweep, and the depth scores on
+# every synthetic scene. Not part of the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh cmake make g++ libgtest-dev libbenchmark-dev octave liboctave-dev
@@ -23,3 +24,7 @@ octave-cli --norc --no-history --quiet \
 # The default depth call against one sweep over its range, in plain Octave.
 octave-cli --norc --no-history --quiet \
   --eval "addpath('$PWD/build-bench', '$PWD/bench', '$PWD/matlab', '$PWD/demo'); bench_depth"
+# The depth estimate's scores on every synthetic scene (plain argmin against
+# the defaults), the table a depth setting is tuned on.
+octave-cli --norc --no-history --quiet \
+  --eval "addpath('$PWD/build-bench', '$PWD/bench', '$PWD/matlab', '$PWD/demo'); bench_depth_scores"

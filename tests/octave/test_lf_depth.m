@@ -59,6 +59,10 @@ function check_score(h)
     @() lf_disparity_score(zeros(2), zeros(2), 'Centre'), 'lf_disparity_score:badOption'
     @() lf_disparity_score(zeros(2), zeros(2), 'Weights', 1), 'lf_disparity_score:badOption'
     @() lf_synthetic_scene(8, 8, 3, 'real'), 'lf_synthetic_scene:badScene'
+    @() lf_synthetic_scene(8, 8, 3, 'realistic', '', 'Seed', 1.5), 'lf_synthetic_scene:badSeed'
+    @() lf_synthetic_scene(8, 8, 3, 'realistic', '', 'Seed', -1), 'lf_synthetic_scene:badSeed'
+    @() lf_synthetic_scene(8, 8, 3, 'realistic', '', 'Seed'), 'lf_synthetic_scene:badOption'
+    @() lf_synthetic_scene(8, 8, 3, 'realistic', '', 'Noise', 1), 'lf_synthetic_scene:badOption'
   };
   for n = 1:rows(bad)
     h.expect_error(bad{n, 2}, bad{n, 1});
@@ -70,6 +74,12 @@ function check_realistic_scene()
   [V, truth] = lf_synthetic_scene(40, 48, C, 'realistic');
   R = lf_synthetic_scene(40, 48, C, 'realistic', 'remapped');
   assert(isequal(lf_views_to_remapped(V), R), 'views and remapped layout differ');
+  % Another seed: the same surfaces and truth, other textures and noise;
+  % seed 0 is the scene itself.
+  [R1, truth1] = lf_synthetic_scene(40, 48, C, 'realistic', 'remapped', 'Seed', 1);
+  assert(isequal(truth1, truth), 'seeded truth differs');
+  assert(isequal(lf_synthetic_scene(8, 9, 3, 'hard', '', 'Seed', 0), lf_synthetic_scene(8, 9, 3, 'hard')), 'seed 0 differs');
+  assert(mean(R1(:) ~= R(:)) > 0.5, 'seed 1 changed only %g of the samples', mean(R1(:) ~= R(:)));
   assert(all(R(:) == round(R(:)) & R(:) >= 0 & R(:) <= 255), 'samples are not 8-bit');
   % A range of about -3 .. 3 with the far background at one end.
   assert(abs(min(truth(:)) + 2.72) < 1e-12 && max(truth(:)) > 2.5, 'range %g .. %g', min(truth(:)), max(truth(:)));
