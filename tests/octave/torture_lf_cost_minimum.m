@@ -57,15 +57,7 @@ function [outcome, problem] = one_call ()
   elseif (! all (isfinite (E(:)))) kind = "nonFinite";
   elseif (n >= 3 && ! isempty (scalar_kind (refine))) kind = scalar_kind (refine);
   elseif (n >= 3 && ! (refine == 0 || refine == 1)) kind = "badRefine";
-  elseif (n == 6)
-    if (! real_double (G)) kind = "badArray";
-    elseif (ndims (G) != 2 || size (G, 1) != size (E, 1) || size (G, 2) != size (E, 2)) kind = "badSize";
-    elseif (! all (isfinite (G(:)))) kind = "nonFinite";
-    elseif (! isempty (scalar_kind (radius))) kind = scalar_kind (radius);
-    elseif (! (radius >= 0 && isfinite (radius) && radius == fix (radius))) kind = "badRadius";
-    elseif (! isempty (scalar_kind (epsilon))) kind = scalar_kind (epsilon);
-    elseif (! (epsilon > 0 && isfinite (epsilon))) kind = "badEpsilon";
-    endif
+  elseif (n == 6) kind = guide_kind (G, radius, epsilon, E);
   endif
   cost = [];
   if (isempty (kind))
@@ -99,15 +91,5 @@ function [outcome, problem] = one_call ()
     if (! same (D, want_d) || (nlhs == 2 && ! same (conf, want_conf)))
       problem = "result differs from the m-code minimum";
     endif
-  endif
-endfunction
-
-## The kind a scalar input violates, or "".
-function kind = scalar_kind (x)
-  kind = "";
-  if (! ((isnumeric (x) || islogical (x)) && isreal (x) && ! issparse (x)) || numel (x) > 1)
-    kind = "badScalar";
-  elseif (isempty (x))
-    kind = "emptyScalar";
   endif
 endfunction

@@ -42,13 +42,7 @@ function [outcome, problem] = one_call ()
   elseif (nlhs > 1) kind = "outputCount";
   elseif (! real_double (P)) kind = "badArray";
   elseif (ndims (P) > 3) kind = "badSize";
-  elseif (! real_double (G)) kind = "badArray";
-  elseif (ndims (G) != 2 || size (G, 1) != size (P, 1) || size (G, 2) != size (P, 2)) kind = "badSize";
-  elseif (! all (isfinite (G(:)))) kind = "nonFinite";
-  elseif (! isempty (scalar_kind (radius))) kind = scalar_kind (radius);
-  elseif (! (radius >= 0 && isfinite (radius) && radius == fix (radius))) kind = "badRadius";
-  elseif (! isempty (scalar_kind (epsilon))) kind = scalar_kind (epsilon);
-  elseif (! (epsilon > 0 && isfinite (epsilon))) kind = "badEpsilon";
+  else kind = guide_kind (G, radius, epsilon, P);
   endif
 
   outcome = "accepted";
@@ -67,15 +61,5 @@ function [outcome, problem] = one_call ()
     if (! isequal (size (Q), size (P)) || ! isequal (typecast (Q(:), "uint64"), typecast (want(:), "uint64")))
       problem = "result differs from the literal filter";
     endif
-  endif
-endfunction
-
-## The kind a scalar input violates, or "".
-function kind = scalar_kind (x)
-  kind = "";
-  if (! ((isnumeric (x) || islogical (x)) && isreal (x) && ! issparse (x)) || numel (x) > 1)
-    kind = "badScalar";
-  elseif (isempty (x))
-    kind = "emptyScalar";
   endif
 endfunction
