@@ -324,7 +324,10 @@ function disparity = plain_segments(entropy, grey, shifts, disparity, confidence
     band = conv2(ones(2 * reach + 1, 1), ones(1, 2 * reach + 1), double(inside), 'same') > 0.5;
     g = grey(rr, cc);
     v = noise(rr, cc);
-    band = inside | (band & abs(g - mean(g(inside))) < 3 * sqrt(mean(v(inside))));
+    band = band & abs(g - mean(g(inside))) <= 3 * sqrt(mean(v(inside)));
+    if ~any(band(:))
+      band = inside;
+    end
     [r, c] = find(band);
     members{k} = (cc(c(:)) - 1)' * rows + rr(r(:))';
   end
@@ -351,24 +354,30 @@ function [noise, plain] = plain_pixels(grey)
   residual = inner - (grey(1:end - 2, 2:end - 1) + grey(3:end, 2:end - 1) ...
                       + grey(2:end - 1, 1:end - 2) + grey(2:end - 1, 3:end)) / 4;
   band = min(16, max(1, floor(inner(:) / 16) + 1));
-  sorted = sortrows([band, residual(:) .^ 2]);
+  % Squares in order, then stably by band: each band's squares in order.
+  [squares, order] = sort(residual(:) .^ 2);
+  [~, grouped] = sort(band(order));
+  squares = squares(grouped);
   count = accumarray(band, 1, [16 1]);
   first = cumsum(count) - count + 1;
   held = find(count >= 50);
   if isempty(held)
     return;
   end
-  middle = (sorted(first(held) + floor((count(held) - 1) / 2), 2) ...
-            + sorted(first(held) + floor(count(held) / 2), 2)) / 2;
+  middle = (squares(first(held) + floor((count(held) - 1) / 2)) + squares(first(held) + floor(count(held) / 2))) / 2;
+  % Between band centres linear; beyond the outer bands held, constant.
   variance = middle / 0.4549 / 1.25;
-  if numel(held) == 1
-    noise(:) = variance;
-  else
+  table = repmat(variance(1), 16, 1);
+  if numel(held) > 1
     centres = (held - 0.5) * 16;
-    noise = reshape(interp1(centres, variance, min(max(grey(:), centres(1)), centres(end))), rows, cols);
+    table = interp1(centres, variance, min(max((0.5:16)' * 16, centres(1)), centres(end)));
   end
+  position = min(max(grey / 16 + 0.5, 1), 16);
+  below = min(floor(position), 15);
+  part = position - below;
+  noise = table(below) .* (1 - part) + table(below + 1) .* part;
   box = @(x) conv2(ones(7, 1), ones(1, 7), x, 'same');
-  area = box(ones(rows, cols));
+  area = conv2(ones(rows, 1), ones(7, 1), 'same') * conv2(ones(1, cols), ones(1, 7), 'same');
   average = box(grey) ./ area;
   plain = box(grey .^ 2) ./ area - average .^ 2 <= 2.25 * noise;
 end
