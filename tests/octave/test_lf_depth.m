@@ -1,7 +1,7 @@
 % Depth quality: the score against hand-computed values, the realistic
 % synthetic scene, the shift range found on scenes of known range, the
 % filter against its literal definition, the plain path's bits, the
-% all-in-focus image, and the options' checks.
+% all-in-focus image, a plain region's depth, and the options' checks.
 function test_lf_depth()
   h = lf_test_helpers();
   check_score(h);
@@ -9,6 +9,7 @@ function test_lf_depth()
   check_range();
   check_filter_and_plain_path();
   check_all_in_focus(h);
+  check_segments();
   check_options(h);
   check_unit_range();
   disp('test_lf_depth: all checks passed');
@@ -292,6 +293,58 @@ function check_all_in_focus(h)
   end
 end
 
+function check_segments()
+  % A plain noisy square at 0.65 in front of texture at -1.2: each of its
+  % inner pixels alone dips where the interpolation averages the noise
+  % most, the square as a whole at its depth. A scene too small for any
+  % region to count is left as the filter gave it.
+  C = 5;
+  shifts = -2:0.1:2;
+  for seed = 0:1
+    [R, truth, core] = plain_square(64, C, 0.65, -1.2, seed);
+    bad = @(d) 100 * mean(abs(d(core) - 0.65) > 0.07);
+    [d, conf, E] = lf_disparity_sweep(R, C, shifts);
+    without = lf_disparity_sweep(R, C, shifts, 'Segments', false);
+    grey = sum(R(3:C:end, 3:C:end, :), 3) / 3;
+    assert(isequal(without, lf_cost_minimum(E, shifts, true, grey, 4, 16)), 'seed %d: ''Segments'', false', seed);
+    assert(bad(d) == 0 && bad(without) > 10, 'seed %d: the plain square %g %% bad, %g %% without', seed, bad(d), ...
+           bad(without));
+    assert(isequal(lf_disparity_sweep(R, C, shifts, 'SegmentSize', 0.5), without), 'seed %d: no region that large', ...
+           seed);
+    unchanged = conf >= 0.1 | truth ~= 0.65;
+    assert(isequal(d(unchanged), without(unchanged)), 'seed %d: a confident or textured pixel moved', seed);
+  end
+end
+
+function [R, truth, core] = plain_square(n, C, front, back, seed)
+  % Views of a grey square (128 plus noise of deviation 2, 8-bit) at
+  % disparity FRONT over smoothed random texture at BACK, sampled at the
+  % nearest pixel; CORE is the square less 4 pixels at its rim.
+  rand('seed', seed);
+  randn('seed', seed);
+  h = (C - 1) / 2;
+  m = n + 2 * ceil(h * abs(back)) + 2;
+  texture = conv2(rand(m) * 255, ones(3) / 9, 'same');
+  [x, y] = meshgrid(1:n, 1:n);
+  q = round(n / 4);
+  V = zeros(C, C, n, n, 3);
+  for v = 1:C
+    for u = 1:C
+      view = texture(sub2ind([m m], round(y + (m - n) / 2 + back * (v - h - 1)), ...
+                             round(x + (m - n) / 2 + back * (u - h - 1))));
+      fx = x + front * (u - h - 1);
+      fy = y + front * (v - h - 1);
+      view(fx >= q & fx <= n - q & fy >= q & fy <= n - q) = 128;
+      V(v, u, :, :, :) = repmat(min(255, max(0, round(view + 2 * randn(n)))), [1 1 1 3]);
+    end
+  end
+  R = lf_views_to_remapped(V);
+  inside = x >= q & x <= n - q & y >= q & y <= n - q;
+  truth = back * ones(n);
+  truth(inside) = front;
+  core = x >= q + 4 & x <= n - q - 4 & y >= q + 4 & y <= n - q - 4;
+end
+
 function check_options(h)
   R = lf_synthetic_scene(12, 12, 3, surface(0.3, 0, 'all', [], 13), 'remapped');
   % Names as strings (where the host has them) and in any case.
@@ -318,6 +371,9 @@ function check_options(h)
     @() lf_disparity_sweep(R, 3, 0, 'FilterEpsilon', 0), 'lf_disparity_sweep:badOption'
     @() lf_disparity_sweep(R, 3, 0, 'FilterEpsilon', Inf), 'lf_disparity_sweep:badOption'
     @() lf_disparity_sweep(R, 3, 0, 'SmoothRadius', 'two'), 'lf_disparity_sweep:badOption'
+    @() lf_disparity_sweep(R, 3, 0, 'Segments', 'yes'), 'lf_disparity_sweep:badOption'
+    @() lf_disparity_sweep(R, 3, 0, 'SegmentSize', 1.5), 'lf_disparity_sweep:badOption'
+    @() lf_disparity_sweep(R, 3, 0, 'SegmentConfidence', -0.1), 'lf_disparity_sweep:badOption'
     @() lf_disparity_sweep(R, 3, 0, 'Guide', 1), 'lf_disparity_sweep:badOption'
     @() lf_disparity_sweep(R, 3, 0, 7, 1), 'lf_disparity_sweep:badOption'
   };
