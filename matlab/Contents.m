@@ -19,6 +19,7 @@
 %   lf_disparity_sweep        - Disparity from the shift factor of least angular entropy.
 %   lf_disparity_from_entropy - Disparity and its confidence from an entropy volume.
 %   lf_disparity_smooth       - Confidence-weighted, edge-aware median of a disparity map.
+%   lf_disparity_segments     - Plain regions of a disparity map from their region's mean entropy.
 %   lf_disparity_preview      - A colour picture of a disparity (or any) map, scaled to its range.
 %   lf_disparity_score        - BadPix and MSE of a disparity map against its ground truth.
 %   lf_all_in_focus           - An image sharp everywhere, from refocused images and a disparity map.

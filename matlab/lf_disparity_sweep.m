@@ -65,19 +65,13 @@ function [disparity, confidence, entropy, images, info] = lf_disparity_sweep(rem
 %     'FilterRadius'   the filter's window half width, in pixels (4)
 %     'FilterEpsilon'  its regularisation, in squared intensity units (16):
 %                 larger values smooth across fainter edges.
-%     'Segments'  true (default): after the filter, plain regions (the
-%                 grey centre view varies over 7 x 7 pixels by no more than
-%                 2.25 times the noise variance measured at that brightness
-%                 from its finest differences) are split into 4-connected
-%                 regions; each region of at least 'SegmentSize' of the
-%                 frame takes, at its pixels whose confidence is below
-%                 'SegmentConfidence', the least (refined as 'Refine' says)
-%                 of the raw entropies averaged over the region and a band
-%                 of 4 pixels around it of the region's colour (within three
-%                 noise deviations). A plain pixel's own entropies are its
-%                 noise's and dip wherever the interpolation averages most;
-%                 the region's mean dips at its depth, which its border with
-%                 texture decides. A region gets one disparity: slanted or
+%     'Segments'  true (default): after the filter, plain regions of the
+%                 grey centre view (those whose variation is mostly noise)
+%                 take, at their unconfident pixels, the least of the
+%                 entropies averaged over the whole region and a band of its
+%                 colour around it (LF_DISPARITY_SEGMENTS): a plain pixel's
+%                 own entropies hold no depth, the region's border with
+%                 texture does. A region gets one disparity: slanted or
 %                 curved plain surfaces come out flat. Skipped with
 %                 'Filter', false. false: the filter's estimate as it is.
 %     'SegmentSize'        the least region, as a share of the frame (0.003)
@@ -128,7 +122,7 @@ function [disparity, confidence, entropy, images, info] = lf_disparity_sweep(rem
 %     [d, conf] = lf_disparity_sweep(R, 9, 'Progress', true);
 %     lf_write_pfm('disparity.pfm', d);
 %
-%   See also LF_DISPARITY_SMOOTH, LF_DISPARITY_SCORE, LF_ALL_IN_FOCUS,
+%   See also LF_DISPARITY_SMOOTH, LF_DISPARITY_SEGMENTS, LF_DISPARITY_SCORE, LF_ALL_IN_FOCUS,
 %   LF_WRITE_PFM, LF_DISPARITY_PREVIEW, LF_VIEWS_TO_REMAPPED, OLMARIN, VARNEL.
 
   if nargin < 3
@@ -207,7 +201,8 @@ function [disparity, confidence, entropy, images, info] = lf_disparity_sweep(rem
     [disparity, confidence] = lf_cost_minimum(entropy, shifts, opt.refine, grey, ...
                                               opt.filterradius, opt.filterepsilon);
     if opt.segments
-      disparity = plain_segments(entropy, grey, shifts, disparity, confidence, opt);
+      disparity = lf_disparity_segments(disparity, confidence, grey, entropy, shifts, 'Size', opt.segmentsize, ...
+                                        'Confidence', opt.segmentconfidence, 'Refine', opt.refine);
     end
   else
     [disparity, confidence] = lf_disparity_from_entropy(entropy, shifts, opt.refine);
@@ -278,139 +273,6 @@ function text = describe(value)
     text = num2str(value);
   else
     text = sprintf('a %s array of size %s', class(value), mat2str(size(value)));
-  end
-end
-
-function disparity = plain_segments(entropy, grey, shifts, disparity, confidence, opt)
-  % Plain regions: where each pixel's entropy wanders far more than the
-  % dip at the region's depth, the region's mean entropy still dips there.
-  % Each connected plain region of at least opt.segmentsize of the frame
-  % takes the least of its mean curve at its unconfident pixels.
-  [rows, cols, n] = size(entropy);
-  pixels = rows * cols;
-  if rows < 4 || cols < 4
-    return;
-  end
-  [noise, plain] = plain_pixels(grey);
-  % Labelled on 2 x 2 blocks wholly plain: a quarter of the pixels, and
-  % half as many passes for a label to cross a region.
-  half = [floor(rows / 2), floor(cols / 2)];
-  top = 1:2:2 * half(1);
-  left = 1:2:2 * half(2);
-  labels = kron(components(plain(top, left) & plain(top + 1, left) & plain(top, left + 1) ...
-                           & plain(top + 1, left + 1)), ones(2));
-  labels(rows, cols) = 0;
-  count = accumarray(labels(labels > 0), 1);
-  kept = find(count >= max(1, opt.segmentsize * pixels));
-  if isempty(kept)
-    return;
-  end
-  renumber = zeros(numel(count), 1);
-  renumber(kept) = 1:numel(kept);
-  labels(labels > 0) = renumber(labels(labels > 0));
-  regions = numel(kept);
-  % A plain interior holds no depth: its entropies are the noise's, least
-  % where the interpolation averages most, whatever the depth. Where the
-  % region meets texture they do dip at its depth; so each curve is the
-  % mean over the region and a band around it of the pixels of its colour
-  % (within 3 noise deviations), not across into other surfaces.
-  reach = 4;
-  members = cell(regions, 1);
-  for k = 1:regions
-    [r, c] = find(labels == k);
-    rr = max(1, min(r) - reach):min(rows, max(r) + reach);
-    cc = max(1, min(c) - reach):min(cols, max(c) + reach);
-    inside = labels(rr, cc) == k;
-    band = conv2(ones(2 * reach + 1, 1), ones(1, 2 * reach + 1), double(inside), 'same') > 0.5;
-    g = grey(rr, cc);
-    v = noise(rr, cc);
-    band = band & abs(g - mean(g(inside))) <= 3 * sqrt(mean(v(inside)));
-    if ~any(band(:))
-      band = inside;
-    end
-    [r, c] = find(band);
-    members{k} = (cc(c(:)) - 1)' * rows + rr(r(:))';
-  end
-  sizes = cellfun(@numel, members);
-  owner = repelem((1:regions)', sizes);
-  % One product sums every region's curve without a copy of its slices.
-  sums = sparse(vertcat(members{:}), owner, 1, pixels, regions)' * reshape(entropy, pixels, n);
-  curves = full(sums) ./ repmat(sizes, 1, n);
-  d = lf_cost_minimum(reshape(curves, regions, 1, n), shifts, opt.refine);
-  take = labels > 0 & confidence < opt.segmentconfidence;
-  disparity(take) = d(labels(take));
-end
-
-function [noise, plain] = plain_pixels(grey)
-  % Per pixel the noise variance expected at its brightness, and whether
-  % its 7 x 7 neighbourhood varies no more than 2.25 times that.
-  [rows, cols] = size(grey);
-  noise = zeros(rows, cols);
-  plain = false(rows, cols);
-  % The centre less the mean of its 4 neighbours has 1.25 times the
-  % variance of white noise; the median of its square, 0.4549 times that
-  % for a normal law, is barely moved by edges and texture, a minority.
-  inner = grey(2:end - 1, 2:end - 1);
-  residual = inner - (grey(1:end - 2, 2:end - 1) + grey(3:end, 2:end - 1) ...
-                      + grey(2:end - 1, 1:end - 2) + grey(2:end - 1, 3:end)) / 4;
-  band = min(16, max(1, floor(inner(:) / 16) + 1));
-  % Squares in order, then stably by band: each band's squares in order.
-  [squares, order] = sort(residual(:) .^ 2);
-  [~, grouped] = sort(band(order));
-  squares = squares(grouped);
-  count = accumarray(band, 1, [16 1]);
-  first = cumsum(count) - count + 1;
-  held = find(count >= 50);
-  if isempty(held)
-    return;
-  end
-  middle = (squares(first(held) + floor((count(held) - 1) / 2)) + squares(first(held) + floor(count(held) / 2))) / 2;
-  % Between band centres linear; beyond the outer bands held, constant.
-  variance = middle / 0.4549 / 1.25;
-  table = repmat(variance(1), 16, 1);
-  if numel(held) > 1
-    centres = (held - 0.5) * 16;
-    table = interp1(centres, variance, min(max((0.5:16)' * 16, centres(1)), centres(end)));
-  end
-  position = min(max(grey / 16 + 0.5, 1), 16);
-  below = min(floor(position), 15);
-  part = position - below;
-  noise = table(below) .* (1 - part) + table(below + 1) .* part;
-  box = @(x) conv2(ones(7, 1), ones(1, 7), x, 'same');
-  area = conv2(ones(rows, 1), ones(7, 1), 'same') * conv2(ones(1, cols), ones(1, 7), 'same');
-  average = box(grey) ./ area;
-  plain = box(grey .^ 2) ./ area - average .^ 2 <= 2.25 * noise;
-end
-
-function labels = components(mask)
-  % 4-connected components, each labelled by its least linear index: the
-  % lesser label of each joined pair spreads to both, then every label
-  % takes its own label's label (so labels travel far in few passes),
-  % until nothing changes.
-  labels = zeros(size(mask));
-  labels(mask) = find(mask);
-  down = mask(1:end - 1, :) & mask(2:end, :);
-  across = mask(:, 1:end - 1) & mask(:, 2:end);
-  while true
-    before = labels;
-    low = min(labels(1:end - 1, :), labels(2:end, :));
-    part = labels(1:end - 1, :);
-    part(down) = low(down);
-    labels(1:end - 1, :) = part;
-    part = labels(2:end, :);
-    part(down) = low(down);
-    labels(2:end, :) = part;
-    low = min(labels(:, 1:end - 1), labels(:, 2:end));
-    part = labels(:, 1:end - 1);
-    part(across) = low(across);
-    labels(:, 1:end - 1) = part;
-    part = labels(:, 2:end);
-    part(across) = low(across);
-    labels(:, 2:end) = part;
-    labels(mask) = labels(labels(mask));
-    if isequal(labels, before)
-      break;
-    end
   end
 end
 

@@ -313,6 +313,8 @@ function check_segments()
            seed);
     unchanged = conf >= 0.1 | truth ~= 0.65;
     assert(isequal(d(unchanged), without(unchanged)), 'seed %d: a confident or textured pixel moved', seed);
+    assert(isequal(lf_disparity_segments(without, conf, R(3:C:end, 3:C:end, :), E, shifts), d), ...
+           'seed %d: the helper on the colour centre view', seed);
   end
 end
 
@@ -375,6 +377,11 @@ function check_options(h)
     @() lf_disparity_sweep(R, 3, 0, 'SegmentSize', 1.5), 'lf_disparity_sweep:badOption'
     @() lf_disparity_sweep(R, 3, 0, 'SegmentConfidence', -0.1), 'lf_disparity_sweep:badOption'
     @() lf_disparity_sweep(R, 3, 0, 'Guide', 1), 'lf_disparity_sweep:badOption'
+    @() lf_disparity_segments(d, conf, centre, zeros(size(d, 1), size(d, 2), 7), -1:0.25:1), 'lf_disparity_segments:badSize'
+    @() lf_disparity_segments(d, conf(1:end - 1, :), centre, zeros(size(d, 1), size(d, 2), 9), -1:0.25:1), 'lf_disparity_segments:badSize'
+    @() lf_disparity_segments(d, conf, centre, zeros(size(d, 1), size(d, 2), 9), -1:0.25:1, 'Size', 2), 'lf_disparity_segments:badOption'
+    @() lf_disparity_segments(d, conf, centre, zeros(size(d, 1), size(d, 2), 9), -1:0.25:1, 'Refine', 0.5), 'lf_disparity_segments:badOption'
+    @() lf_disparity_segments(d, conf, centre, zeros(size(d, 1), size(d, 2), 9), -1:0.25:1, 'Radius'), 'lf_disparity_segments:badOption'
     @() lf_disparity_sweep(R, 3, 0, 7, 1), 'lf_disparity_sweep:badOption'
   };
   for n = 1:rows(bad)
