@@ -76,11 +76,16 @@ function disparity = lf_disparity_segments(disparity, confidence, guide, entropy
   % mean over the region and a band around it of the pixels of its colour
   % (within 3 noise deviations), not across into other surfaces.
   reach = 4;
+  % Each region's bounding box from one pass over the labels, not one per
+  % region (a frame of many plain regions would take that many passes).
+  [r, c] = find(labels > 0);
+  region = labels(labels > 0);
+  bounds = [accumarray(region, r, [regions 1], @min), accumarray(region, r, [regions 1], @max), ...
+            accumarray(region, c, [regions 1], @min), accumarray(region, c, [regions 1], @max)];
   members = cell(regions, 1);
   for k = 1:regions
-    [r, c] = find(labels == k);
-    rr = max(1, min(r) - reach):min(rows, max(r) + reach);
-    cc = max(1, min(c) - reach):min(cols, max(c) + reach);
+    rr = max(1, bounds(k, 1) - reach):min(rows, bounds(k, 2) + reach);
+    cc = max(1, bounds(k, 3) - reach):min(cols, bounds(k, 4) + reach);
     inside = labels(rr, cc) == k;
     band = conv2(ones(2 * reach + 1, 1), ones(1, 2 * reach + 1), double(inside), 'same') > 0.5;
     g = grey(rr, cc);
