@@ -6,23 +6,10 @@ if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
   set(CMAKE_INSTALL_PREFIX ${CMAKE_BINARY_DIR}/lightfield CACHE PATH "Folder for the modules and helpers" FORCE)
 endif()
 
-set(LF_MFILES
-  matlab/Contents.m
-  matlab/functionSignatures.json
-  matlab/lf_views_to_remapped.m
-  matlab/lf_remapped_to_views.m
-  matlab/lf_read_views.m
-  matlab/lf_disparity_sweep.m
-  matlab/lf_disparity_from_entropy.m
-  matlab/lf_disparity_smooth.m
-  matlab/lf_write_pfm.m
-  matlab/lf_read_pfm.m
-  matlab/lf_disparity_preview.m
-  matlab/lf_disparity_score.m
-  matlab/lf_all_in_focus.m
-  matlab/lf_depth_batch.m
-  demo/lf_synthetic_scene.m
-  demo/lightfield_depth_demo.m)
+# Every helper and demo file, as build_modules and the package take them: a
+# helper added later needs no line here.
+file(GLOB LF_MFILES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/matlab/*.m ${PROJECT_SOURCE_DIR}/demo/*.m)
+list(APPEND LF_MFILES ${PROJECT_SOURCE_DIR}/matlab/functionSignatures.json)
 
 add_custom_target(lf_modules)
 foreach(module ${LF_MODULES})
