@@ -107,7 +107,6 @@ function disparity = lf_disparity_segments(disparity, confidence, guide, entropy
   disparity(take) = d(labels(take));
 end
 
-
 function [noise, plain] = plain_pixels(grey)
   % Per pixel the noise variance expected at its brightness, and whether
   % its 7 x 7 neighbourhood varies no more than 2.25 times that.
